@@ -1,0 +1,9 @@
+#include "app/run_driver.h"
+#include "fileio/failure_report.h"
+#include "fileio/os.h"
+
+int main() {
+  std::int32_t exitCode = quorbel::runProgram(quorbel::RunDriver);
+  quorbel::os().exitProcess(exitCode);
+  return exitCode;
+}

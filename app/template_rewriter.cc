@@ -1,0 +1,115 @@
+#include "app/template_rewriter.h"
+
+#include <algorithm>
+
+#include "app/run_driver.h"
+#include "fileio/byte_file.h"
+#include "fileio/failure_report.h"
+#include "fileio/io_result.h"
+#include "fileio/text_file.h"
+
+namespace quorbel {
+namespace {
+
+constexpr int kPatchCount = 4;
+constexpr std::size_t kMaxValueTextRemoved = 999;
+
+std::string templateName(int number) {
+  return std::to_string(number) + "Template.pch";
+}
+
+char foldCase(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+// A patch file must not reach a file that the run still reads or that
+// holds the user's sample; patches written before it stay.
+void refuseToOverwrite(const char* patchName, const std::string& inputName) {
+  for (int number = 1; number <= kPatchCount; ++number) {
+    std::string name = templateName(number);
+    if (sameFile(patchName, name.c_str())) {
+      raiseError("Patch file \"" + std::string(patchName) +
+                 "\" would overwrite the template \"" + name +
+                 "\"; choose another patch name");
+    }
+  }
+  if (sameFile(patchName, kScratchFileName)) {
+    raiseError("Patch file \"" + std::string(patchName) +
+               "\" would overwrite the scratch file \"temp\"; choose another "
+               "patch name");
+  }
+  // The input file is known by the name as the file layer bound it.
+  std::string input = inputName.substr(0, kMaxNameLength);
+  if (sameFile(patchName, input.c_str())) {
+    raiseError("Patch file \"" + std::string(patchName) +
+               "\" would overwrite the input file \"" + input +
+               "\"; choose another patch name");
+  }
+}
+
+}  // namespace
+
+bool equalsMarker(std::string_view line, std::string_view marker) {
+  return std::equal(line.begin(), line.end(), marker.begin(), marker.end(),
+                    [](char a, char b) { return foldCase(a) == foldCase(b); });
+}
+
+void setParameterValue(std::string& line, SampleValue value) {
+  std::size_t equals = line.find('=');
+  std::size_t start = equals == std::string::npos ? 0 : equals + 1;
+  line.erase(start, kMaxValueTextRemoved);
+  line += std::to_string(value);
+}
+
+void TemplateRewriter(const std::string& baseName,
+                      const std::string& inputName) {
+  CheckedFile scratch;
+  CheckedFile patch;
+  CheckedFile source;
+  bind(scratch, kScratchFileName);
+  bytefile::openRead(scratch, 1);
+  checkIo();
+
+  bool inRegion = false;
+  std::string line;
+  for (int number = 1; number <= kPatchCount; ++number) {
+    bind(patch, std::to_string(number) + baseName);
+    refuseToOverwrite(patch.name, inputName);
+    textfile::create(patch);
+    checkIo();
+    bind(source, templateName(number));
+    textfile::openRead(source);
+    checkIo();
+
+    for (;;) {
+      bool end = textfile::atEnd(source);
+      checkIo();
+      if (end) break;
+      readLine(source, line);
+      if (equalsMarker(line, "Type=91")) inRegion = true;
+      if (equalsMarker(line, "P16=15")) inRegion = false;
+      if (inRegion && !line.empty() && line[0] == 'P') {
+        bool exhausted = bytefile::atEnd(scratch);
+        checkIo();
+        if (!exhausted) {
+          SampleValue value = 0;
+          bytefile::readRecords(scratch, &value, 1);
+          checkIo();
+          setParameterValue(line, value);
+        }
+      }
+      writeLine(patch, line);
+    }
+
+    close(patch);
+    checkIo();
+    close(source);
+    checkIo();
+    bool exhausted = bytefile::atEnd(scratch);
+    checkIo();
+    if (exhausted) break;
+  }
+
+  close(scratch);
+  checkIo();
+}
+
+}  // namespace quorbel

@@ -1,0 +1,86 @@
+// The record's life common to byte and text files: bind, close, and the
+// start of every open.
+#include "fileio/checked_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "fileio/io_result.h"
+#include "fileio/text_file.h"
+
+namespace quorbel {
+
+CheckedFile StandardInput;
+CheckedFile StandardOutput;
+std::uint8_t DefaultOpenMode = 2;
+
+void BindName::operator()(CheckedFile& file, std::string_view name) const {
+  std::size_t length = std::min(name.size(), kMaxNameLength);
+  std::memcpy(file.name, name.data(), length);
+  file.name[length] = '\0';
+  file.state = FileState::Closed;
+  file.size = kTextBufferSize;
+  file.bufferPosition = 0;
+  file.bufferEnd = 0;
+  file.bufferReference = file.buffer;
+  file.openSlot = textfile::openSlot;
+  file.transferSlot = nullptr;
+  file.flushSlot = nullptr;
+  file.closeSlot = nullptr;
+}
+
+void close(CheckedFile& file) {
+  std::int32_t error = 0;
+  switch (file.state) {
+    case FileState::Input:
+      error = file.closeSlot(file);
+      break;
+    case FileState::Output:
+    case FileState::InputOutput:
+      // A failed write-out leaves the file open, its text still buffered.
+      error = file.transferSlot(file);
+      if (error == 0) error = file.closeSlot(file);
+      break;
+    default:
+      if (&file != &StandardInput) IoResult = kNotOpen;
+      return;
+  }
+  if (error != 0) IoResult = error;
+}
+
+bool deleteFile(std::string_view name) {
+  return os().deleteFile(std::string(name).c_str());
+}
+
+bool sameFile(const char* name, const char* otherName) {
+  OsResult<FileIdentity> first = os().fileIdentity(name);
+  if (first.error != 0) return false;
+  OsResult<FileIdentity> second = os().fileIdentity(otherName);
+  return second.error == 0 && first.value == second.value;
+}
+
+bool startOpen(CheckedFile& file) {
+  switch (file.state) {
+    case FileState::Input:
+    case FileState::Output:
+    case FileState::InputOutput:
+      close(file);
+      return true;
+    case FileState::Unbound:
+      IoResult = kNotBound;
+      return false;
+    case FileState::Closed:
+      return true;
+  }
+  return true;
+}
+
+std::int32_t doNothing(CheckedFile&) { return 0; }
+
+std::int32_t closeHandle(CheckedFile& file) {
+  file.state = FileState::Closed;
+  return os().close(file.handle);
+}
+
+}  // namespace quorbel

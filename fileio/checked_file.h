@@ -1,0 +1,93 @@
+// Checked files: one plain record per file, owned by the procedure that
+// uses it, for byte files (fixed record size, unbuffered) and text files
+// (a 128-byte buffer inside the record, line-oriented). No operation returns
+// a failure: each records it in IoResult and the caller runs checkIo right
+// after it. Opening and closing allocate nothing, and no destructor ever
+// touches the OS, so unwinding after a failure neither flushes nor closes.
+//
+// This header holds the record and the operations common to both kinds;
+// byte_file.h and text_file.h hold the kinds' own operations.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "fileio/os.h"
+
+namespace quorbel {
+
+enum class FileState : std::uint8_t { Unbound, Closed, Input, Output, InputOutput };
+
+inline constexpr std::uint32_t kTextBufferSize = 128;
+inline constexpr std::size_t kMaxNameLength = 259;
+// Byte 26 (Ctrl-Z) ends a text file; it is never consumed.
+inline constexpr char kEndMarker = 26;
+
+struct CheckedFile;
+
+// An operation slot: returns an OS error number, or 0 on success.
+using FileSlot = std::int32_t (*)(CheckedFile&);
+
+struct CheckedFile {
+  CheckedFile() = default;
+  // The record points into itself (bufferReference), so it is never copied.
+  CheckedFile(const CheckedFile&) = delete;
+  CheckedFile& operator=(const CheckedFile&) = delete;
+
+  OsHandle handle = 0;
+  FileState state = FileState::Unbound;
+  // Text files: the buffer size, always 128. Byte files: the record size.
+  std::uint32_t size = 0;
+  // Text files only: the index of the next character to take or to put, and
+  // the number of valid characters when reading.
+  std::uint32_t bufferPosition = 0;
+  std::uint32_t bufferEnd = 0;
+  char* bufferReference = nullptr;
+  FileSlot openSlot = nullptr;      // set by bind
+  FileSlot transferSlot = nullptr;  // fill or write out; set by the open
+  FileSlot flushSlot = nullptr;     // run after each line end
+  FileSlot closeSlot = nullptr;     // releases the handle
+  char name[kMaxNameLength + 1] = {};
+  char buffer[kTextBufferSize] = {};
+};
+
+// The console, bound to the empty name at start-up and opened on first use.
+extern CheckedFile StandardInput;
+extern CheckedFile StandardOutput;
+
+// Low two bits: the access of a byte file opened for reading (0 read,
+// 1 write, 2 or 3 read and write). Bits 4 to 6: the sharing of every byte
+// file opened or created (0: others may read and write).
+extern std::uint8_t DefaultOpenMode;
+
+// Ties the name (cut to its first 259 characters) to the record and makes it
+// a closed text file. The empty name means the console. Cannot fail.
+//
+// An object rather than a function: for a std::string argument,
+// argument-dependent lookup would otherwise pick std::bind.
+struct BindName {
+  void operator()(CheckedFile& file, std::string_view name) const;
+};
+inline constexpr BindName bind;
+
+// Writes out what a file open for output still buffers, then releases the
+// handle; the console's handles are never released.
+void close(CheckedFile& file);
+
+// True when the OS deleted the file. Leaves IoResult alone.
+bool deleteFile(std::string_view name);
+
+// True when both names reach one existing file, under whatever name: a
+// path through another folder, or a link. Leaves IoResult alone.
+bool sameFile(const char* name, const char* otherName);
+
+// For the kinds' opens: closes a file that is still open, and refuses a
+// record that was never bound (102). True when the open may go on.
+bool startOpen(CheckedFile& file);
+
+// Slots shared by both kinds.
+std::int32_t doNothing(CheckedFile& file);
+std::int32_t closeHandle(CheckedFile& file);
+
+}  // namespace quorbel

@@ -1,0 +1,25 @@
+// The per-thread code of the last failed file or console operation, and the
+// check that turns it into the failure that ends the run.
+#pragma once
+
+#include <cstdint>
+
+namespace quorbel {
+
+// 0 while nothing has failed since the last check; otherwise an OS error
+// number or one of the layer's own codes below. A later failure overwrites
+// an earlier one, and a success never clears it.
+extern thread_local std::int32_t IoResult;
+
+inline constexpr std::int32_t kReadBeyondEnd = 100;     // short byte read
+inline constexpr std::int32_t kShortWrite = 101;        // short byte write
+inline constexpr std::int32_t kNotBound = 102;          // open before bind
+inline constexpr std::int32_t kNotOpen = 103;           // closed file
+inline constexpr std::int32_t kNotOpenForInput = 104;   // text read
+inline constexpr std::int32_t kNotOpenForOutput = 105;  // text write
+
+// Raises an EInOutError for a non-zero IoResult, at the place of the call,
+// and resets IoResult to 0. Returns normally when IoResult is 0.
+void checkIo();
+
+}  // namespace quorbel

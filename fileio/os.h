@@ -1,0 +1,113 @@
+// The one door to the operating system. Everything the file layer asks of
+// the OS goes through the table of calls below: one POSIX and one Win32
+// implementation each provide defaultOs(), and tests swap in their own table
+// (an in-memory file system, or one that fails a chosen call) with OsOverride.
+//
+// Every call that can fail reports an error number in our numbering, which
+// is Windows' own: 2 file not found, 3 path not found, 4 too many open files,
+// 5 access denied, 112 disk full; other conditions pass through with a number
+// of the platform's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace quorbel {
+
+// An OS file handle: a descriptor on POSIX, a HANDLE on Windows.
+using OsHandle = std::intptr_t;
+
+// Error numbers that the layer itself tests for.
+inline constexpr std::int32_t kFileNotFound = 2;
+inline constexpr std::int32_t kPathNotFound = 3;
+inline constexpr std::int32_t kTooManyOpenFiles = 4;
+inline constexpr std::int32_t kAccessDenied = 5;
+inline constexpr std::int32_t kBrokenPipe = 109;
+inline constexpr std::int32_t kDiskFull = 112;
+
+enum class OsAccess : std::uint8_t { Read, Write, ReadWrite };
+// What other openers of the same file may do meanwhile. Windows enforces it;
+// POSIX has no such thing and ignores it.
+enum class OsSharing : std::uint8_t { None, Read, Write, ReadWrite };
+enum class OsExistence : std::uint8_t { MustExist, CreateOrEmpty };
+enum class DeviceType : std::uint8_t { Unknown, Disk, Character, Pipe };
+enum class StandardStream : std::uint8_t { Input, Output };
+
+// A file's identity: two names reach the same file exactly when the
+// identities are equal (device and inode; volume serial and file index).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The outcome of a call: an error number (0 for success) and, on success,
+// the call's value (a handle, a byte count, a size or a position).
+template <typename T>
+struct OsResult {
+  std::int32_t error = 0;
+  T value{};
+};
+
+struct Os {
+  // Opens or creates the named file. CreateOrEmpty creates a missing file
+  // and empties an existing one to length 0. The position starts at 0.
+  std::function<OsResult<OsHandle>(const char* name, OsAccess, OsSharing,
+                                   OsExistence)>
+      open;
+  // One read of up to count bytes; the value is the count delivered, 0 at
+  // the end of the data.
+  std::function<OsResult<std::uint32_t>(OsHandle, void* buffer,
+                                        std::uint32_t count)>
+      read;
+  // One write of up to count bytes; the value is the count accepted, which
+  // may be less than asked.
+  std::function<OsResult<std::uint32_t>(OsHandle, const void* buffer,
+                                        std::uint32_t count)>
+      write;
+  // Releases the handle; the returned number is 0 on success.
+  std::function<std::int32_t(OsHandle)> close;
+  std::function<OsResult<std::uint64_t>(OsHandle)> fileSize;
+  std::function<OsResult<std::uint64_t>(OsHandle)> filePosition;
+  // Unknown when the type cannot be told or the query fails.
+  std::function<DeviceType(OsHandle)> deviceType;
+  std::function<OsHandle(StandardStream)> standardHandle;
+  // True when the OS deleted the file.
+  std::function<bool(const char* name)> deleteFile;
+  // The identity of the named file, which must exist.
+  std::function<OsResult<FileIdentity>(const char* name)> fileIdentity;
+  // Writes the running program's own file name, directory included, into
+  // the buffer and returns its length (at most capacity). Allocates nothing:
+  // it serves the failure report, which may run when memory is exhausted.
+  std::function<std::size_t(char* buffer, std::size_t capacity)>
+      programFileName;
+  // The offset of a code address from the start of the program's image, so
+  // that a place in the code reads the same from run to run.
+  std::function<std::uint32_t(const void* address)> imageOffset;
+  // Ends the process at once with the exit code.
+  std::function<void(std::int32_t exitCode)> exitProcess;
+  // True where a terminal ends a typed line with a bare line feed, so that
+  // standard input also ends a line there.
+  bool lineFeedEndsConsoleLine = false;
+};
+
+// The platform's own table, made once.
+const Os& defaultOs();
+
+// The table in force: defaultOs() unless an OsOverride is alive.
+const Os& os();
+
+// Puts another table in force for the guard's lifetime (tests only).
+class OsOverride {
+ public:
+  explicit OsOverride(const Os& replacement);
+  ~OsOverride();
+  OsOverride(const OsOverride&) = delete;
+  OsOverride& operator=(const OsOverride&) = delete;
+
+ private:
+  const Os* previous_;
+};
+
+}  // namespace quorbel

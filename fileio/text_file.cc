@@ -1,0 +1,205 @@
+#include "fileio/text_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fileio/io_result.h"
+
+namespace quorbel::textfile {
+namespace {
+
+constexpr char kCarriageReturn = 13;
+constexpr char kLineFeed = 10;
+
+std::int32_t fill(CheckedFile& file) {
+  file.bufferPosition = 0;
+  file.bufferEnd = 0;
+  OsResult<std::uint32_t> read =
+      os().read(file.handle, file.bufferReference, file.size);
+  // A pipe whose writer has gone simply has no more data.
+  if (read.error == kBrokenPipe) return 0;
+  if (read.error != 0) return read.error;
+  file.bufferEnd = read.value;
+  return 0;
+}
+
+std::int32_t writeOut(CheckedFile& file) {
+  const char* pending = file.bufferReference;
+  std::uint32_t count = file.bufferPosition;
+  // The buffer is emptied whatever happens: after a failure its bytes are
+  // dropped rather than written twice.
+  file.bufferPosition = 0;
+  while (count > 0) {
+    // The OS may take fewer bytes than asked (a pipe, a disk filling up).
+    OsResult<std::uint32_t> written = os().write(file.handle, pending, count);
+    if (written.error != 0) return written.error;
+    if (written.value == 0) return kShortWrite;
+    pending += written.value;
+    count -= written.value;
+  }
+  return 0;
+}
+
+// Standard input also ends a line at a bare line feed where the terminal
+// ends typed lines that way.
+bool lineFeedEndsLine(const CheckedFile& file) {
+  return file.name[0] == '\0' && os().lineFeedEndsConsoleLine;
+}
+
+// Makes the next character available at the buffer position, filling the
+// buffer when it is used up; when the OS has no more data, a Ctrl-Z is
+// stored there, so every later read finds the end without asking again.
+// False when there is no character: the file is not open for input (104)
+// or the OS read failed (its code set, nothing stored).
+bool nextCharacter(CheckedFile& file) {
+  if (file.state != FileState::Input) {
+    if (&file == &StandardInput) openRead(file);
+    if (file.state != FileState::Input) {
+      IoResult = kNotOpenForInput;
+      return false;
+    }
+  }
+  if (file.bufferPosition < file.bufferEnd) return true;
+  if (std::int32_t error = file.transferSlot(file); error != 0) {
+    IoResult = error;
+    return false;
+  }
+  if (file.bufferEnd == 0) {
+    file.bufferReference[0] = kEndMarker;
+    file.bufferEnd = 1;
+  }
+  return true;
+}
+
+char currentCharacter(const CheckedFile& file) {
+  return file.bufferReference[file.bufferPosition];
+}
+
+void open(CheckedFile& file, FileState direction) {
+  if (!startOpen(file)) return;
+  file.state = direction;
+  if (std::int32_t error = file.openSlot(file); error != 0) IoResult = error;
+}
+
+}  // namespace
+
+std::int32_t openSlot(CheckedFile& file) {
+  bool input = file.state == FileState::Input;
+  file.bufferPosition = 0;
+  file.bufferEnd = 0;
+  file.flushSlot = doNothing;
+  file.transferSlot = input ? fill : writeOut;
+  if (file.name[0] == '\0') {
+    file.handle = os().standardHandle(input ? StandardStream::Input
+                                            : StandardStream::Output);
+    file.closeSlot = doNothing;
+  } else {
+    OsResult<OsHandle> opened =
+        input ? os().open(file.name, OsAccess::Read, OsSharing::Read,
+                          OsExistence::MustExist)
+              : os().open(file.name, OsAccess::Write, OsSharing::Read,
+                          OsExistence::CreateOrEmpty);
+    if (opened.error != 0) {
+      file.state = FileState::Closed;
+      return opened.error;
+    }
+    file.handle = opened.value;
+    file.closeSlot = closeHandle;
+  }
+  if (input) return 0;
+  switch (os().deviceType(file.handle)) {
+    case DeviceType::Unknown:
+      // Standard output's handle is released here too.
+      os().close(file.handle);
+      file.state = FileState::Closed;
+      return kNotOpenForOutput;
+    case DeviceType::Character:
+      file.flushSlot = writeOut;
+      return 0;
+    case DeviceType::Disk:
+    case DeviceType::Pipe:
+      return 0;
+  }
+  return 0;
+}
+
+void openRead(CheckedFile& file) { open(file, FileState::Input); }
+
+void create(CheckedFile& file) { open(file, FileState::Output); }
+
+void readText(CheckedFile& file, std::string& line) {
+  line.clear();
+  bool stopAtLineFeed = lineFeedEndsLine(file);
+  while (nextCharacter(file)) {
+    const char* start = file.bufferReference + file.bufferPosition;
+    const char* end = file.bufferReference + file.bufferEnd;
+    const char* stop = std::find_if(start, end, [stopAtLineFeed](char c) {
+      return c == kCarriageReturn || c == kEndMarker ||
+             (c == kLineFeed && stopAtLineFeed);
+    });
+    line.append(start, stop);
+    file.bufferPosition += static_cast<std::uint32_t>(stop - start);
+    if (stop != end) return;
+  }
+}
+
+void skipLine(CheckedFile& file) {
+  bool stopAtLineFeed = lineFeedEndsLine(file);
+  while (nextCharacter(file)) {
+    char c = currentCharacter(file);
+    if (c == kEndMarker) return;
+    ++file.bufferPosition;
+    if (c == kCarriageReturn) {
+      if (nextCharacter(file) && currentCharacter(file) == kLineFeed) {
+        ++file.bufferPosition;
+      }
+      return;
+    }
+    if (c == kLineFeed && stopAtLineFeed) return;
+  }
+}
+
+bool atEnd(CheckedFile& file) {
+  return !nextCharacter(file) || currentCharacter(file) == kEndMarker;
+}
+
+void writeText(CheckedFile& file, std::string_view text) {
+  if (file.state != FileState::Output) {
+    if (&file == &StandardOutput) create(file);
+    if (file.state != FileState::Output) {
+      IoResult = kNotOpenForOutput;
+      return;
+    }
+  }
+  while (!text.empty()) {
+    std::size_t room = file.size - file.bufferPosition;
+    std::size_t count = std::min(room, text.size());
+    std::memcpy(file.bufferReference + file.bufferPosition, text.data(), count);
+    file.bufferPosition += static_cast<std::uint32_t>(count);
+    text.remove_prefix(count);
+    if (file.bufferPosition == file.size) {
+      if (std::int32_t error = file.transferSlot(file); error != 0) {
+        IoResult = error;
+        return;
+      }
+    }
+  }
+}
+
+void writeLineEnd(CheckedFile& file) {
+  writeText(file, "\r\n");
+  std::int32_t error = 0;
+  switch (file.state) {
+    case FileState::Output:
+      error = file.flushSlot(file);
+      break;
+    case FileState::Input:
+      break;
+    default:
+      error = kNotOpen;
+      break;
+  }
+  if (error != 0) IoResult = error;
+}
+
+}  // namespace quorbel::textfile
