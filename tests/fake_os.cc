@@ -20,11 +20,12 @@ FakeOs::FakeOs()
       standardOutput_(std::make_shared<FakeFile>()) {
   standardInput_->type = DeviceType::Pipe;
   standardOutput_->type = DeviceType::Pipe;
-  handles_[kStandardInput] = {standardInput_, 0, true};
-  handles_[kStandardOutput] = {standardOutput_, 0, true};
+  handles_[kStandardInput] = {standardInput_, 0, true, "<stdin>"};
+  handles_[kStandardOutput] = {standardOutput_, 0, true, "<stdout>"};
 
   table_.open = [this](const char* name, OsAccess access, OsSharing,
                        OsExistence existence) -> OsResult<OsHandle> {
+    record("open", name);
     if (faultHits("open", kFileNotFound)) return {faultErrorReported_, 0};
     auto found = files_.find(name);
     if (found == files_.end()) {
@@ -37,12 +38,13 @@ FakeOs::FakeOs()
     if (file.readOnly && access != OsAccess::Read) return {kAccessDenied, 0};
     if (existence == OsExistence::CreateOrEmpty) file.data.clear();
     OsHandle handle = nextHandle_++;
-    handles_[handle] = {found->second, 0, false};
+    handles_[handle] = {found->second, 0, false, name};
     return {0, handle};
   };
 
   table_.read = [this](OsHandle handle, void* buffer,
                        std::uint32_t count) -> OsResult<std::uint32_t> {
+    record("read", handle, count);
     bool hit = faultHits("read", kDeviceError);
     if (hit && fault_ == Fault::Fail) return {faultErrorReported_, 0};
     auto open = handles_.find(handle);
@@ -61,6 +63,7 @@ FakeOs::FakeOs()
 
   table_.write = [this](OsHandle handle, const void* buffer,
                         std::uint32_t count) -> OsResult<std::uint32_t> {
+    record("write", handle, count);
     bool hit = faultHits("write", kDiskFull);
     if (hit && fault_ == Fault::Fail) return {faultErrorReported_, 0};
     auto open = handles_.find(handle);
@@ -76,11 +79,13 @@ FakeOs::FakeOs()
   };
 
   table_.close = [this](OsHandle handle) -> std::int32_t {
+    record("close", handle);
     if (faultHits("close", kDeviceError)) return faultErrorReported_;
     return handles_.erase(handle) == 1 ? 0 : kInvalidHandle;
   };
 
   table_.fileSize = [this](OsHandle handle) -> OsResult<std::uint64_t> {
+    record("fileSize", handle);
     if (faultHits("fileSize", kDeviceError)) return {faultErrorReported_, 0};
     auto open = handles_.find(handle);
     if (open == handles_.end()) return {kInvalidHandle, 0};
@@ -88,6 +93,7 @@ FakeOs::FakeOs()
   };
 
   table_.filePosition = [this](OsHandle handle) -> OsResult<std::uint64_t> {
+    record("filePosition", handle);
     if (faultHits("filePosition", kDeviceError)) {
       return {faultErrorReported_, 0};
     }
@@ -97,6 +103,7 @@ FakeOs::FakeOs()
   };
 
   table_.deviceType = [this](OsHandle handle) -> DeviceType {
+    record("deviceType", handle);
     if (faultHits("deviceType", 0)) return DeviceType::Unknown;
     auto open = handles_.find(handle);
     return open == handles_.end() ? DeviceType::Unknown
@@ -108,11 +115,13 @@ FakeOs::FakeOs()
   };
 
   table_.deleteFile = [this](const char* name) -> bool {
+    record("deleteFile", name);
     if (faultHits("deleteFile", 0)) return false;
     return files_.erase(name) == 1;
   };
 
   table_.fileIdentity = [this](const char* name) -> OsResult<FileIdentity> {
+    record("fileIdentity", name);
     if (faultHits("fileIdentity", kFileNotFound)) {
       return {faultErrorReported_, {}};
     }
@@ -167,9 +176,21 @@ void FakeOs::injectFault(std::uint32_t call, Fault fault, bool persistent) {
   persistent_ = persistent;
 }
 
+void FakeOs::record(const char* call, OsHandle handle, std::uint32_t count) {
+  if (!recording_) return;
+  auto open = handles_.find(handle);
+  callLog_.push_back(
+      {call, open == handles_.end() ? "<closed>" : open->second.name, count});
+}
+
+void FakeOs::record(const char* call, const char* name) {
+  if (recording_) callLog_.push_back({call, name, 0});
+}
+
 bool FakeOs::faultHits(const char* call, std::int32_t fittingError) {
   ++calls_;
-  bool transfer = std::strcmp(call, "read") == 0 || std::strcmp(call, "write") == 0;
+  bool transfer =
+      std::strcmp(call, "read") == 0 || std::strcmp(call, "write") == 0;
   if (fault_ == Fault::Short && !transfer) return false;
   bool hit = faultCall_ != 0 &&
              (calls_ == faultCall_ || (persistent_ && calls_ > faultCall_));

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fileio/os.h"
 
@@ -23,8 +24,15 @@ struct FakeFile {
   std::uint32_t readLimit = UINT32_MAX;
 };
 
+// One call as made, for a reference run that a fault sweep predicts from.
+struct CallRecord {
+  std::string call;         // "open", "read", ...
+  std::string file;         // the name opened, or "<stdin>" / "<stdout>"
+  std::uint32_t count = 0;  // the bytes asked of a read or write
+};
+
 enum class Fault : std::uint8_t {
-  Fail,   // the call fails with the error number that fits it
+  Fail,  // the call fails with the error number that fits it
   // A read or write moves fewer bytes than asked: about half, none of a
   // single byte. Other calls are counted but never hit.
   Short,
@@ -61,6 +69,9 @@ class FakeOs {
   // Overrides the error number of an injected failure.
   void setFaultError(std::int32_t error) { faultError_ = error; }
   std::uint32_t calls() const { return calls_; }
+  // Keeps a record of every call from now on.
+  void recordCalls() { recording_ = true; }
+  const std::vector<CallRecord>& callLog() const { return callLog_; }
   bool faultFired() const { return faultFired_; }
   // The name of the call that the fault hit ("open", "write", ...).
   const std::string& faultedCall() const { return faultedCall_; }
@@ -72,10 +83,13 @@ class FakeOs {
     std::shared_ptr<FakeFile> file;
     std::uint64_t position = 0;
     bool standard = false;
+    std::string name;
   };
 
   // Counts the call; true when it is the one to fail.
   bool faultHits(const char* call, std::int32_t fittingError);
+  void record(const char* call, OsHandle handle, std::uint32_t count = 0);
+  void record(const char* call, const char* name);
 
   Os table_;
   std::map<std::string, std::shared_ptr<FakeFile>> files_;
@@ -92,6 +106,8 @@ class FakeOs {
   std::int32_t faultError_ = 0;
   std::int32_t faultErrorReported_ = 0;
   std::string faultedCall_;
+  bool recording_ = false;
+  std::vector<CallRecord> callLog_;
 };
 
 }  // namespace quorbel::testing
