@@ -68,6 +68,7 @@ void applyLimit(int resource, std::uint64_t bytes) {
   // An ignored signal stays ignored across exec; the program must start as
   // it would from a shell.
   ::signal(SIGPIPE, SIG_DFL);
+  ::signal(SIGXFSZ, SIG_DFL);
   applyLimit(RLIMIT_AS, request.addressSpaceLimit);
   applyLimit(RLIMIT_FSIZE, request.fileSizeLimit);
   ::execvp(argv[0], argv);
