@@ -23,8 +23,9 @@ inline constexpr std::int32_t kNotOpenForOutput = 105;  // text write
 [[noreturn]] void raiseIoError();
 
 // Returns normally when IoResult is 0; otherwise raises its EInOutError.
-// Inline, so that every check has a place of its own in the calling code.
-inline void checkIo() {
+// Always inlined, unoptimised builds included, so that every check has a
+// place of its own in the calling code.
+[[gnu::always_inline]] inline void checkIo() {
   if (IoResult != 0) raiseIoError();
 }
 
