@@ -218,6 +218,8 @@ class FaultInjectionTest : public ::testing::Test {
     if (run.files.count("temp")) {
       EXPECT_EQ(run.files.at("temp"), sampleValues());
     }
+    EXPECT_EQ(run.files.size(),
+              reference.files.size() + run.files.count("temp"));
   }
 
   void expectEnding(const Outcome& run, const Outcome& reference,
