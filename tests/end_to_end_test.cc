@@ -136,6 +136,16 @@ class EndToEndTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
+  // Lets every user write in the folder, for a run as another user.
+  void openFolderToAll() {
+    fs::permissions(folder_, fs::perms::all, fs::perm_options::add);
+  }
+  void makeReadOnly(const std::string& name) {
+    fs::permissions(folder_ / name, fs::perms::owner_read |
+                                        fs::perms::group_read |
+                                        fs::perms::others_read);
+  }
+
  public:
   // A file the test puts in the folder; it is expected to stay as it is.
   void put(const std::string& name, const std::string& bytes) {
@@ -161,7 +171,10 @@ class EndToEndTest : public ::testing::Test {
   // Runs the program with the two answers typed in.
   RunOutcome run(const std::string& inputName, const std::string& patchName) {
     RunRequest request;
-    request.command = settings().command;
+    request.command = runAs;
+    request.command.insert(request.command.end(), settings().command.begin(),
+                           settings().command.end());
+    request.fileSizeLimit = fileSizeLimit;
     request.workingDirectory = folder_.string();
     request.standardInput =
         inputName + settings().answerEnd + patchName + settings().answerEnd;
@@ -215,6 +228,9 @@ class EndToEndTest : public ::testing::Test {
 
   // What the folder must hold after the run.
   Folder expected;
+  // Words put before the command, such as a change of user.
+  std::vector<std::string> runAs;
+  std::uint64_t fileSizeLimit = 0;
 
  private:
   fs::path folder_;
@@ -606,6 +622,39 @@ TEST_F(EndToEndTest, MissingTemplateTwoLeavesPatchOneAndTemp) {
   expected["2demo.pch"] = "";
   expected["temp"] = "\x08\x10\x18\x20";
   expectRun(outcome, kDialogue + fileNotFound(), 1);
+}
+
+TEST_F(EndToEndTest, FullDiskWhileWritingTempLeavesWhatWasWritten) {
+  std::string input = sampleBytes(2000);
+  put("in.raw", input);
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  fileSizeLimit = 1000;
+  RunOutcome outcome = run("in.raw", "demo");
+  expected["temp"] = halved(input).substr(0, 1000);
+  expectRun(outcome, kDialogue + report("EInOutError", "I/O error 112"), 1);
+}
+
+// The input is opened for reading and writing, so a file its user may only
+// read is refused; "temp" is not made.
+TEST_F(EndToEndTest, InputTheUserMayNotWriteIsDenied) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "another user cannot share the wrapper's set-up";
+  }
+  runAs = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  RunRequest probe;
+  probe.command = runAs;
+  probe.command.insert(probe.command.end(),
+                       {"test", "-x", settings().command.back()});
+  if (runCommand(probe).exitCode != 0) {
+    GTEST_SKIP() << "user nobody cannot run the program from here";
+  }
+  put("in.raw", "\x10");
+  makeReadOnly("in.raw");
+  putTemplate(1, region(1));
+  openFolderToAll();
+  RunOutcome outcome = run("in.raw", "demo");
+  expectRun(outcome, kDialogue + report("EInOutError", "File access denied"),
+            1);
 }
 
 struct InputRefusalCase {
