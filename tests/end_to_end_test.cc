@@ -101,8 +101,9 @@ std::string decimal(char value) {
 // A substitution region of `count` parameter lines "P<i>=64".
 Lines region(int count) {
   Lines lines{"Type=91"};
-  for (int i = 1; i <= count; ++i)
+  for (int i = 1; i <= count; ++i) {
     lines.push_back("P" + std::to_string(i) + "=64");
+  }
   lines.push_back("P16=15");
   return lines;
 }
@@ -140,6 +141,7 @@ class EndToEndTest : public ::testing::Test {
   void openFolderToAll() {
     fs::permissions(folder_, fs::perms::all, fs::perm_options::add);
   }
+  const fs::path& folderPath() const { return folder_; }
   void makeReadOnly(const std::string& name) {
     fs::permissions(folder_ / name, fs::perms::owner_read |
                                         fs::perms::group_read |
@@ -170,14 +172,17 @@ class EndToEndTest : public ::testing::Test {
 
   // Runs the program with the two answers typed in.
   RunOutcome run(const std::string& inputName, const std::string& patchName) {
+    return runTyped(inputName + settings().answerEnd + patchName +
+                    settings().answerEnd);
+  }
+  RunOutcome runTyped(const std::string& typed) {
     RunRequest request;
     request.command = runAs;
     request.command.insert(request.command.end(), settings().command.begin(),
                            settings().command.end());
     request.fileSizeLimit = fileSizeLimit;
     request.workingDirectory = folder_.string();
-    request.standardInput =
-        inputName + settings().answerEnd + patchName + settings().answerEnd;
+    request.standardInput = typed;
     RunOutcome outcome = runCommand(request);
     outcome.standardOutput = maskPlace(outcome.standardOutput);
     return outcome;
@@ -602,6 +607,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<NameCase>& info) {
       return std::string(info.param.name);
     });
+
+// A carriage return ends an answer, alone or with a line feed; where the
+// answers are set to end in a line feed, that ends them too. The last answer
+// may end with the input instead.
+TEST_F(EndToEndTest, AnswersEndAtEachLineEnd) {
+  std::vector<std::string> typings = {"in.raw\r\ndemo\r\n", "in.raw\rdemo\r",
+                                      "in.raw\r\ndemo"};
+  if (settings().answerEnd == "\n") {
+    typings.insert(typings.end(), {"in.raw\ndemo\n", "in.raw\ndemo"});
+  }
+  for (const std::string& typed : typings) {
+    SCOPED_TRACE(::testing::PrintToString(typed));
+    put("in.raw", "");
+    putTemplate(1, {"Name=x"});
+    RunOutcome outcome = runTyped(typed);
+    expected["1demo.pch"] = crlf({"Name=x"});
+    expectFinished(outcome);
+    fs::remove(folderPath() / "1demo.pch");
+  }
+}
 
 // --- Failures ----------------------------------------------------------------
 
