@@ -106,6 +106,29 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+// A "temp" left behind as a link to a template: creating "temp" would empty
+// the template.
+TEST_F(EndToEndTest, RefusesAScratchFileThatReachesATemplate) {
+  put("in.raw", "\x10\x20");
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  for (const char* kind : {"symlink", "hard"}) {
+    SCOPED_TRACE(kind);
+    if (kind == std::string("symlink")) {
+      putSymlink("temp", "3Template.pch");
+    } else {
+      putHardLink("temp", "3Template.pch");
+    }
+    RunOutcome outcome = run("in.raw", "demo");
+    expectRun(outcome,
+              kDialogue + report("Exception",
+                                 "The scratch file \"temp\" would overwrite "
+                                 "the template \"3Template.pch\"; delete "
+                                 "\"temp\" first"),
+              1);
+    remove("temp");
+  }
+}
+
 struct PatchRefusalCase {
   const char* name;
   const char* typed;
