@@ -32,7 +32,11 @@ TEST_F(EndToEndTest, MissingTemplateTwoLeavesPatchOneAndTemp) {
   expectRun(outcome, kDialogue + fileNotFound(), 1);
 }
 
+// A file-size limit stands in for a full disk.
 TEST_F(EndToEndTest, FullDiskWhileWritingTempLeavesWhatWasWritten) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "the limit would also bind the wrapper's own files";
+  }
   std::string input = sampleBytes(2000);
   put("in.raw", input);
   for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
