@@ -1,6 +1,7 @@
 #include "app/sample_extractor.h"
 
 #include "app/run_driver.h"
+#include "app/template_rewriter.h"
 #include "fileio/byte_file.h"
 #include "fileio/failure_report.h"
 #include "fileio/io_result.h"
@@ -18,6 +19,14 @@ void SampleExtractor(const std::string& inputName) {
     raiseError("Input file \"" + std::string(input.name) +
                "\" is the scratch file \"temp\" that the run overwrites; "
                "rename or copy it first");
+  }
+  // A "temp" left behind as a link to a template would empty it.
+  for (int number = 1; number <= kPatchCount; ++number) {
+    std::string name = templateName(number);
+    if (sameFile(kScratchFileName, name.c_str())) {
+      raiseError("The scratch file \"temp\" would overwrite the template \"" +
+                 name + "\"; delete \"temp\" first");
+    }
   }
   bind(scratch, kScratchFileName);
   bytefile::create(scratch, 1);

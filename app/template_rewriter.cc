@@ -11,12 +11,7 @@
 namespace quorbel {
 namespace {
 
-constexpr int kPatchCount = 4;
 constexpr std::size_t kMaxValueTextRemoved = 999;
-
-std::string templateName(int number) {
-  return std::to_string(number) + "Template.pch";
-}
 
 char foldCase(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
 
@@ -46,6 +41,10 @@ void refuseToOverwrite(const char* patchName, const std::string& inputName) {
 }
 
 }  // namespace
+
+std::string templateName(int number) {
+  return std::to_string(number) + "Template.pch";
+}
 
 bool equalsMarker(std::string_view line, std::string_view marker) {
   return std::equal(line.begin(), line.end(), marker.begin(), marker.end(),
