@@ -1,7 +1,7 @@
 #include "app/sample_extractor.h"
 
+#include "app/overwrite_guard.h"
 #include "app/run_driver.h"
-#include "app/template_rewriter.h"
 #include "fileio/byte_file.h"
 #include "fileio/failure_report.h"
 #include "fileio/io_result.h"
@@ -14,20 +14,12 @@ void SampleExtractor(const std::string& inputName) {
   bind(input, inputName);
   bytefile::openRead(input, 1);
   checkIo();
-  // Creating "temp" would empty such an input before it is read.
-  if (sameFile(input.name, kScratchFileName)) {
-    raiseError("Input file \"" + std::string(input.name) +
-               "\" is the scratch file \"temp\" that the run overwrites; "
-               "rename or copy it first");
-  }
-  // A "temp" left behind as a link to a template would empty it.
-  for (int number = 1; number <= kPatchCount; ++number) {
-    std::string name = templateName(number);
-    if (sameFile(kScratchFileName, name.c_str())) {
-      raiseError("The scratch file \"temp\" would overwrite the template \"" +
-                 name + "\"; delete \"temp\" first");
-    }
-  }
+  // Creating "temp" empties whatever file it reaches.
+  refuseToOverwrite(kScratchFileName, "The scratch file",
+                    {{input.name, "the input file"}},
+                    "rename or copy the input file first");
+  refuseToOverwrite(kScratchFileName, "The scratch file", protectedTemplates(),
+                    "delete \"temp\" first");
   bind(scratch, kScratchFileName);
   bytefile::create(scratch, 1);
   checkIo();

@@ -91,13 +91,13 @@ TEST_P(InputRefusalTest, RefusesAnInputThatIsTheScratchFile) {
   }
   for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
   RunOutcome outcome = run(GetParam().inputName, "demo");
-  expectRun(
-      outcome,
-      kDialogue + report("Exception",
-                         "Input file \"" + std::string(GetParam().inputName) +
-                             "\" is the scratch file \"temp\" that the "
-                             "run overwrites; rename or copy it first"),
-      1);
+  expectRun(outcome,
+            kDialogue + report("Exception",
+                               "The scratch file \"temp\" would overwrite the "
+                               "input file \"" +
+                                   std::string(GetParam().inputName) +
+                                   "\"; rename or copy the input file first"),
+            1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
