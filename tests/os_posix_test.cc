@@ -1,6 +1,7 @@
 // The POSIX operating-system table against the real system: each condition
 // that the failure report names, or that a run can meet, comes back as the
-// error number the rest of the program expects.
+// error number the rest of the program expects; a directory is never opened
+// as a file, whatever access is asked.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -66,9 +67,6 @@ TEST_F(OsPosixTest, OpenRefusalsCarryTheirNumbers) {
   EXPECT_EQ(openError(path("missing/file"), OsAccess::Read), kFileNotFound);
   EXPECT_EQ(openError(path("file/below"), OsAccess::Read), kPathNotFound);
   EXPECT_EQ(openError(path("loop"), OsAccess::Read), kPathNotFound);
-  // A folder is no file, whichever way it is opened.
-  EXPECT_EQ(openError(path("folder"), OsAccess::Read), kAccessDenied);
-  EXPECT_EQ(openError(path("folder"), OsAccess::ReadWrite), kAccessDenied);
   EXPECT_EQ(openError(path(std::string(300, 'n')), OsAccess::Read),
             kFileNameTooLong);
   EXPECT_EQ(openError(path("file"), OsAccess::ReadWrite), 0);
@@ -183,6 +181,37 @@ TEST_F(OsPosixTest, ProgramFileNameIsCutToTheBuffer) {
   EXPECT_EQ(os_.programFileName(cut, sizeof cut), sizeof cut);
   EXPECT_EQ(std::string(cut, sizeof cut), std::string(full, sizeof cut));
 }
+
+struct DirectoryOpen {
+  OsAccess access;
+  OsExistence existence;
+};
+
+class PosixDirectoryOpenTest : public ::testing::TestWithParam<DirectoryOpen> {
+};
+
+TEST_P(PosixDirectoryOpenTest, IsRefusedWithAccessDenied) {
+  // One folder per case: the cases may run in parallel.
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("quorbel_os_posix_test_" +
+       std::to_string(static_cast<int>(GetParam().access)) +
+       std::to_string(static_cast<int>(GetParam().existence)));
+  std::filesystem::create_directories(folder);
+  OsResult<OsHandle> opened =
+      defaultOs().open(folder.c_str(), GetParam().access, OsSharing::ReadWrite,
+                       GetParam().existence);
+  EXPECT_EQ(opened.error, kAccessDenied);
+  std::filesystem::remove(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryAccess, PosixDirectoryOpenTest,
+    ::testing::Values(
+        DirectoryOpen{OsAccess::Read, OsExistence::MustExist},
+        DirectoryOpen{OsAccess::ReadWrite, OsExistence::MustExist},
+        DirectoryOpen{OsAccess::Write, OsExistence::CreateOrEmpty},
+        DirectoryOpen{OsAccess::ReadWrite, OsExistence::CreateOrEmpty}));
 
 }  // namespace
 }  // namespace quorbel
