@@ -69,7 +69,8 @@ void readRecords(CheckedFile& file, void* records, std::uint32_t count,
     IoResult = kNotOpen;
     return;
   }
-  OsResult<std::uint32_t> read = os().read(file.handle, records, count * file.size);
+  OsResult<std::uint32_t> read =
+      os().read(file.handle, records, count * file.size);
   if (read.error != 0) {
     IoResult = read.error;
     return;

@@ -17,7 +17,13 @@
 
 namespace quorbel {
 
-enum class FileState : std::uint8_t { Unbound, Closed, Input, Output, InputOutput };
+enum class FileState : std::uint8_t {
+  Unbound,
+  Closed,
+  Input,
+  Output,
+  InputOutput
+};
 
 inline constexpr std::uint32_t kTextBufferSize = 128;
 inline constexpr std::size_t kMaxNameLength = 259;

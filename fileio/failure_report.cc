@@ -33,7 +33,8 @@ constexpr std::size_t kMaxModuleNameLength = 260;
 
 std::string_view withoutDirectory(std::string_view path) {
   std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+  return separator == std::string_view::npos ? path
+                                             : path.substr(separator + 1);
 }
 
 }  // namespace
@@ -53,9 +54,8 @@ std::size_t formatFailureReport(const Exception& error, const void* place,
                                 char (&text)[kMaxReportLength + 1]) {
   char path[kMaxModuleNameLength * 4];
   std::size_t pathLength = os().programFileName(path, sizeof path);
-  std::string_view module =
-      withoutDirectory(std::string_view(path, pathLength))
-          .substr(0, kMaxModuleNameLength);
+  std::string_view module = withoutDirectory(std::string_view(path, pathLength))
+                                .substr(0, kMaxModuleNameLength);
   const std::string& message = error.message();
   bool addFullStop = !message.empty() && message.back() != '.';
   int length = std::snprintf(

@@ -18,8 +18,14 @@ inline constexpr std::int32_t kNotOpen = 103;           // closed file
 inline constexpr std::int32_t kNotOpenForInput = 104;   // text read
 inline constexpr std::int32_t kNotOpenForOutput = 105;  // text write
 
-// Raises an EInOutError for a non-zero IoResult, at the place of the call,
-// and resets IoResult to 0. Returns normally when IoResult is 0.
-void checkIo();
+// Raises an EInOutError for IoResult at the place of its call (the place
+// right after the failed check) and resets IoResult to 0.
+[[noreturn]] void raiseIoError();
+
+// Returns normally when IoResult is 0; otherwise raises its EInOutError.
+// Inline, so that every check has a place of its own in the calling code.
+inline void checkIo() {
+  if (IoResult != 0) raiseIoError();
+}
 
 }  // namespace quorbel

@@ -147,8 +147,9 @@ bool deleteFile(const char* name) { return ::unlink(name) == 0; }
 OsResult<FileIdentity> fileIdentity(const char* name) {
   struct stat info;
   if (::stat(name, &info) != 0) return {lastError(), {}};
-  return {0, {static_cast<std::uint64_t>(info.st_dev),
-              static_cast<std::uint64_t>(info.st_ino)}};
+  return {0,
+          {static_cast<std::uint64_t>(info.st_dev),
+           static_cast<std::uint64_t>(info.st_ino)}};
 }
 
 std::size_t programFileName(char* buffer, std::size_t capacity) {
@@ -164,10 +165,12 @@ std::size_t programFileName(char* buffer, std::size_t capacity) {
 std::uint32_t imageOffset(const void* address) {
   Dl_info info;
   if (::dladdr(address, &info) == 0 || info.dli_fbase == nullptr) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address));
+    return static_cast<std::uint32_t>(
+        reinterpret_cast<std::uintptr_t>(address));
   }
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address) -
-                                    reinterpret_cast<std::uintptr_t>(info.dli_fbase));
+  return static_cast<std::uint32_t>(
+      reinterpret_cast<std::uintptr_t>(address) -
+      reinterpret_cast<std::uintptr_t>(info.dli_fbase));
 }
 
 [[noreturn]] void exitProcess(std::int32_t exitCode) { std::exit(exitCode); }

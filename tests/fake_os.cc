@@ -169,7 +169,8 @@ void FakeOs::injectFault(std::uint32_t call, Fault fault, bool persistent) {
 
 bool FakeOs::faultHits(const char* call, std::int32_t fittingError) {
   ++calls_;
-  bool transfer = std::strcmp(call, "read") == 0 || std::strcmp(call, "write") == 0;
+  bool transfer =
+      std::strcmp(call, "read") == 0 || std::strcmp(call, "write") == 0;
   if (fault_ == Fault::Short && !transfer) return false;
   bool hit = faultCall_ != 0 &&
              (calls_ == faultCall_ || (persistent_ && calls_ > faultCall_));

@@ -24,7 +24,7 @@ struct FakeFile {
 };
 
 enum class Fault : std::uint8_t {
-  Fail,   // the call fails with the error number that fits it
+  Fail,  // the call fails with the error number that fits it
   // A read or write moves fewer bytes than asked: about half, none of a
   // single byte. Other calls are counted but never hit.
   Short,
