@@ -38,6 +38,10 @@ setup() {
       /v Debugger /t REG_SZ /d '' /f && "$server" -w; } >"$log" 2>&1; then
     echo "wine.sh: could not make the Wine prefix $prefix:" >&2
     cat "$log" >&2
+    if grep -q "Exec format error" "$log"; then
+      echo "wine.sh: this kernel cannot run 32-bit programs; configure with" \
+        "-DQUORBEL_WINE_TESTS=OFF, or test with the windows-x64 preset" >&2
+    fi
     exit 1
   fi
   touch "$prefix/.complete"
