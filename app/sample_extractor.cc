@@ -1,5 +1,6 @@
 #include "app/sample_extractor.h"
 
+#include "app/overwrite_guard.h"
 #include "app/run_driver.h"
 #include "fileio/byte_file.h"
 #include "fileio/failure_report.h"
@@ -13,12 +14,12 @@ void SampleExtractor(const std::string& inputName) {
   bind(input, inputName);
   bytefile::openRead(input, 1);
   checkIo();
-  // Creating "temp" would empty such an input before it is read.
-  if (sameFile(input.name, kScratchFileName)) {
-    raiseError("Input file \"" + std::string(input.name) +
-               "\" is the scratch file \"temp\" that the run overwrites; "
-               "rename or copy it first");
-  }
+  // Creating "temp" empties whatever file it reaches.
+  refuseToOverwrite(kScratchFileName, "The scratch file",
+                    {{input.name, "the input file"}},
+                    "rename or copy the input file first");
+  refuseToOverwrite(kScratchFileName, "The scratch file", protectedTemplates(),
+                    "delete \"temp\" first");
   bind(scratch, kScratchFileName);
   bytefile::create(scratch, 1);
   checkIo();

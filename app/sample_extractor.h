@@ -15,7 +15,8 @@ inline constexpr std::uint32_t kSampleLimit = 2048;
 
 // Reads the input file byte by byte and writes each byte halved to "temp";
 // a longer input is cut to kSampleLimit values with a notice on the console.
-// Refuses an input file that is "temp" itself, before "temp" is touched.
+// Refuses, before "temp" is touched, an input file that is "temp" itself and
+// a "temp" that reaches a template.
 void SampleExtractor(const std::string& inputName);
 
 }  // namespace quorbel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/overwrite_guard.h"
 #include "app/run_driver.h"
 #include "fileio/byte_file.h"
 #include "fileio/failure_report.h"
@@ -11,41 +12,15 @@
 namespace quorbel {
 namespace {
 
-constexpr int kPatchCount = 4;
 constexpr std::size_t kMaxValueTextRemoved = 999;
+
+char foldCase(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+}  // namespace
 
 std::string templateName(int number) {
   return std::to_string(number) + "Template.pch";
 }
-
-char foldCase(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
-
-// A patch file must not reach a file that the run still reads or that
-// holds the user's sample; patches written before it stay.
-void refuseToOverwrite(const char* patchName, const std::string& inputName) {
-  for (int number = 1; number <= kPatchCount; ++number) {
-    std::string name = templateName(number);
-    if (sameFile(patchName, name.c_str())) {
-      raiseError("Patch file \"" + std::string(patchName) +
-                 "\" would overwrite the template \"" + name +
-                 "\"; choose another patch name");
-    }
-  }
-  if (sameFile(patchName, kScratchFileName)) {
-    raiseError("Patch file \"" + std::string(patchName) +
-               "\" would overwrite the scratch file \"temp\"; choose another "
-               "patch name");
-  }
-  // The input file is known by the name as the file layer bound it.
-  std::string input = inputName.substr(0, kMaxNameLength);
-  if (sameFile(patchName, input.c_str())) {
-    raiseError("Patch file \"" + std::string(patchName) +
-               "\" would overwrite the input file \"" + input +
-               "\"; choose another patch name");
-  }
-}
-
-}  // namespace
 
 bool equalsMarker(std::string_view line, std::string_view marker) {
   return std::equal(line.begin(), line.end(), marker.begin(), marker.end(),
@@ -68,11 +43,18 @@ void TemplateRewriter(const std::string& baseName,
   bytefile::openRead(scratch, 1);
   checkIo();
 
+  // A patch must not overwrite a file the run still reads or that holds the
+  // user's sample; patches written before it stay.
+  std::vector<ProtectedFile> kept = protectedTemplates();
+  kept.push_back({kScratchFileName, "the scratch file"});
+  kept.push_back({inputName.substr(0, kMaxNameLength), "the input file"});
+
   bool inRegion = false;
   std::string line;
   for (int number = 1; number <= kPatchCount; ++number) {
     bind(patch, std::to_string(number) + baseName);
-    refuseToOverwrite(patch.name, inputName);
+    refuseToOverwrite(patch.name, "Patch file", kept,
+                      "choose another patch name");
     textfile::create(patch);
     checkIo();
     bind(source, templateName(number));

@@ -21,6 +21,12 @@ namespace quorbel {
 void TemplateRewriter(const std::string& baseName,
                       const std::string& inputName);
 
+// Patch numbers run from 1 to kPatchCount, one template each.
+inline constexpr int kPatchCount = 4;
+
+// The name of template n: '<n>Template.pch'.
+std::string templateName(int number);
+
 // True when the line equals the marker, ASCII letters compared without
 // regard to case.
 bool equalsMarker(std::string_view line, std::string_view marker);

@@ -53,11 +53,10 @@ bool deleteFile(std::string_view name) {
   return os().deleteFile(std::string(name).c_str());
 }
 
-bool sameFile(const char* name, const char* otherName) {
-  OsResult<FileIdentity> first = os().fileIdentity(name);
-  if (first.error != 0) return false;
-  OsResult<FileIdentity> second = os().fileIdentity(otherName);
-  return second.error == 0 && first.value == second.value;
+std::optional<FileIdentity> identityOf(const char* name) {
+  OsResult<FileIdentity> identity = os().fileIdentity(name);
+  if (identity.error != 0) return std::nullopt;
+  return identity.value;
 }
 
 bool startOpen(CheckedFile& file) {

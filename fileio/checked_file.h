@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "fileio/os.h"
@@ -84,9 +85,10 @@ void close(CheckedFile& file);
 // True when the OS deleted the file. Leaves IoResult alone.
 bool deleteFile(std::string_view name);
 
-// True when both names reach one existing file, under whatever name: a
-// path through another folder, or a link. Leaves IoResult alone.
-bool sameFile(const char* name, const char* otherName);
+// The identity of the named file, which tells it apart from every other
+// file whatever name reaches it (a path through another folder, a link);
+// none when it does not exist. Leaves IoResult alone.
+std::optional<FileIdentity> identityOf(const char* name);
 
 // For the kinds' opens: closes a file that is still open, and refuses a
 // record that was never bound (102). True when the open may go on.

@@ -82,8 +82,10 @@ OsResult<OsHandle> openFile(const char* name, OsAccess access, OsSharing,
     int fd = ::open(name, openFlags(access, existence), 0666);
     if (fd >= 0) {
       // A directory opens for reading on POSIX; as a file it is refused.
+      // An open with write access fails on a directory by itself (EISDIR).
       struct stat info;
-      if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+      if (access == OsAccess::Read && ::fstat(fd, &info) == 0 &&
+          S_ISDIR(info.st_mode)) {
         ::close(fd);
         return {kAccessDenied, 0};
       }
