@@ -15,8 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int32_t kSharingViolation = 32;
-
 class OsTest : public ::testing::Test {
  protected:
   OsTest() {
@@ -137,6 +135,8 @@ TEST_F(OsTest, ProgramNameAndPlacesInTheImage) {
 }
 
 #ifdef _WIN32
+constexpr std::int32_t kSharingViolation = 32;
+
 // Only Windows enforces what an opener lets others do meanwhile.
 TEST_F(OsTest, SharingIsEnforced) {
   put("f", "x");
