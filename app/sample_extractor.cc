@@ -3,7 +3,6 @@
 #include "app/overwrite_guard.h"
 #include "app/run_driver.h"
 #include "fileio/byte_file.h"
-#include "fileio/failure_report.h"
 #include "fileio/io_result.h"
 
 namespace quorbel {
