@@ -40,7 +40,7 @@ TEST_F(EndToEndTest, FullDiskWhileWritingTempLeavesWhatWasWritten) {
   std::string input = sampleBytes(2000);
   put("in.raw", input);
   for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
-  fileSizeLimit = 1000;
+  options.fileSizeLimit = 1000;
   RunOutcome outcome = run("in.raw", "demo");
   expected["temp"] = halved(input).substr(0, 1000);
   expectRun(outcome, kDialogue + report("EInOutError", "I/O error 112"), 1);

@@ -156,11 +156,10 @@ RunOutcome EndToEndTest::run(const std::string& inputName,
 }
 
 RunOutcome EndToEndTest::runTyped(const std::string& typed) {
-  RunRequest request;
+  RunRequest request = options;
   request.command = runAs;
   request.command.insert(request.command.end(), settings().command.begin(),
                          settings().command.end());
-  request.fileSizeLimit = fileSizeLimit;
   request.workingDirectory = folder_.string();
   request.standardInput = typed;
   RunOutcome outcome = runCommand(request);

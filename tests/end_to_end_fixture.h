@@ -92,11 +92,18 @@ class EndToEndTest : public ::testing::Test {
                  int exitCode);
   void expectFinished(const RunOutcome& outcome, bool truncated = false);
 
+  // A file's path in the folder.
+  std::filesystem::path path(const std::string& name) const {
+    return folder_ / name;
+  }
+
   // What the folder must hold after the run.
   Folder expected;
   // Words put before the command, such as a change of user.
   std::vector<std::string> runAs;
-  std::uint64_t fileSizeLimit = 0;
+  // Limits, an output path or a reader that goes away, for the runs; its
+  // command, folder and standard input are filled in by each run.
+  RunRequest options;
 
  private:
   Folder contents() const;

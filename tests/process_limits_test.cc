@@ -2,23 +2,13 @@
 // out, a file-size limit while a patch is written, standard output on a
 // full device, and a reader of standard output that has gone. Each run must
 // end by itself with exit code 1, never by a signal or a hang, and never
-// look like a success.
-//
-// From the environment, as for the end-to-end suite: QUORBEL_EXE, the
-// program; QUORBEL_WRAPPER, words put before it (these cases need the
-// limits of a native POSIX process and are skipped under a wrapper).
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
+// look like a success. These cases need the limits of a native POSIX
+// process and are skipped under a wrapper.
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <regex>
 #include <string>
 
-#include "tests/run_program.h"
+#include "tests/end_to_end_fixture.h"
 
 namespace quorbel::testing {
 namespace {
@@ -37,71 +27,14 @@ constexpr bool kAddressSanitizer = false;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? "" : value;
-}
-
-// The place in a report depends on the build: it reads as ######## here.
-std::string maskPlace(const std::string& output) {
-  static const std::regex place("( at )[0-9A-F]{8}(\\.\n)");
-  return std::regex_replace(output, place, "$1########$2");
-}
-
-std::string crlf(std::initializer_list<const char*> lines) {
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + "\r\n";
-  return text;
-}
-
-const std::string kDialogue = crlf(
-    {"Quorbel", "Enter input filename:", "Enter a name for your new patch:"});
-
-class ProcessLimitsTest : public ::testing::Test {
+class ProcessLimitsTest : public EndToEndTest {
  protected:
   void SetUp() override {
-    program_ = environment("QUORBEL_EXE");
-    ASSERT_FALSE(program_.empty()) << "QUORBEL_EXE is unset";
-    if (!environment("QUORBEL_WRAPPER").empty()) {
+    EndToEndTest::SetUp();
+    if (settings().command.size() > 1) {
       GTEST_SKIP() << "process limits need the native program";
     }
-    std::string pattern =
-        (fs::temp_directory_path() / "quorbel-limits-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
   }
-  void TearDown() override {
-    if (!folder_.empty()) fs::remove_all(folder_);
-  }
-
-  void put(const std::string& name, const std::string& bytes) {
-    std::ofstream(folder_ / name, std::ios::binary) << bytes;
-  }
-
-  std::string read(const std::string& name) const {
-    std::ifstream file(folder_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-
-  std::string report(const std::string& className,
-                     const std::string& message) const {
-    return "Exception " + className + " in module " +
-           fs::path(program_).filename().string() + " at ########.\n" +
-           message + ".\r\n";
-  }
-
-  // A request that types the two answers.
-  RunRequest request(const std::string& inputName,
-                     const std::string& patchName) const {
-    RunRequest request;
-    request.command = {program_};
-    request.workingDirectory = folder_.string();
-    request.standardInput = inputName + "\n" + patchName + "\n";
-    return request;
-  }
-
-  std::string program_;
-  fs::path folder_;
 };
 
 TEST_F(ProcessLimitsTest, OutOfMemoryEndsWithItsOwnReport) {
@@ -112,18 +45,15 @@ TEST_F(ProcessLimitsTest, OutOfMemoryEndsWithItsOwnReport) {
   // One line (no carriage return anywhere) far larger than the address
   // space the program gets; sparse, so it takes no room on disk.
   constexpr std::uint64_t kLimit = 64u << 20;
-  {
-    std::ofstream(folder_ / "1Template.pch");
-    fs::resize_file(folder_ / "1Template.pch", 2 * kLimit);
-  }
-  RunRequest run = request("sample.raw", "mem");
-  run.addressSpaceLimit = kLimit;
-  run.timeout = std::chrono::seconds(60);
-  RunOutcome outcome = runCommand(run);
+  std::ofstream(path("1Template.pch")).close();
+  fs::resize_file(path("1Template.pch"), 2 * kLimit);
+  options.addressSpaceLimit = kLimit;
+  options.timeout = std::chrono::seconds(60);
+  RunOutcome outcome = run("sample.raw", "mem");
   EXPECT_EQ(describe(outcome), "exit code 1") << outcome.standardError;
-  EXPECT_EQ(maskPlace(outcome.standardOutput),
+  EXPECT_EQ(outcome.standardOutput,
             kDialogue + report("EOutOfMemory", "Out of memory"));
-  EXPECT_EQ(read("1mem.pch"), "");
+  EXPECT_EQ(fs::file_size(path("1mem.pch")), 0u);
 }
 
 TEST_F(ProcessLimitsTest, FileSizeLimitCutsThePatchAndEndsTheRun) {
@@ -137,40 +67,28 @@ TEST_F(ProcessLimitsTest, FileSizeLimitCutsThePatchAndEndsTheRun) {
   put("1Template.pch", lines);
   constexpr std::uint64_t kLimit = 3000;
   ASSERT_GT(lines.size(), kLimit);
-  RunRequest run = request("sample.raw", "big");
-  run.fileSizeLimit = kLimit;
-  RunOutcome outcome = runCommand(run);
-  EXPECT_EQ(describe(outcome), "exit code 1") << outcome.standardError;
-  EXPECT_EQ(maskPlace(outcome.standardOutput),
-            kDialogue + report("EInOutError", "I/O error 112"));
-  EXPECT_EQ(read("1big.pch"), lines.substr(0, kLimit));
-  EXPECT_EQ(read("1Template.pch"), lines);
-  EXPECT_FALSE(fs::exists(folder_ / "2big.pch"));
+  options.fileSizeLimit = kLimit;
+  RunOutcome outcome = run("sample.raw", "big");
+  expected["temp"] = "\x08\x10";
+  expected["1big.pch"] = lines.substr(0, kLimit);
+  expectRun(outcome, kDialogue + report("EInOutError", "I/O error 112"), 1);
 }
 
 TEST_F(ProcessLimitsTest, FullConsoleEndsTheRunAtOnce) {
-  RunRequest run = request("sample.raw", "full");
-  run.standardOutputPath = "/dev/full";
-  RunOutcome outcome = runCommand(run);
-  EXPECT_EQ(describe(outcome), "exit code 1") << outcome.standardError;
+  options.standardOutputPath = "/dev/full";
   // The first line already fails, before any file is touched.
-  EXPECT_TRUE(fs::is_empty(folder_));
+  expectRun(run("sample.raw", "full"), "", 1);
 }
 
 // The reader goes before anything is written; the run writes more than one
 // buffer of 128 bytes to standard output while it still runs.
 class LostReaderTest : public ProcessLimitsTest {
  protected:
-  RunOutcome runWithoutReader(RunRequest run) {
-    run.closeOutputAfter = 0;
-    return runCommand(run);
-  }
+  LostReaderTest() { options.closeOutputAfter = 0; }
 };
 
 TEST_F(LostReaderTest, FailureReportAfterTheDialogue) {
-  RunOutcome outcome = runWithoutReader(request("missing.raw", "lost"));
-  EXPECT_EQ(describe(outcome), "exit code 1") << outcome.standardError;
-  EXPECT_EQ(outcome.standardOutput, "");
+  expectRun(run("missing.raw", "lost"), "", 1);
 }
 
 TEST_F(LostReaderTest, CompletionLineOfAFinishedJob) {
@@ -178,14 +96,9 @@ TEST_F(LostReaderTest, CompletionLineOfAFinishedJob) {
   put("sample.raw", std::string(3000, '\x42'));
   for (int n = 1; n <= 4; ++n) {
     put(std::to_string(n) + "Template.pch", "Type=91\r\nP1=0\r\nP16=15\r\n");
+    expected[std::to_string(n) + "lost.pch"] = "Type=91\r\nP1=33\r\nP16=15\r\n";
   }
-  RunOutcome outcome = runWithoutReader(request("sample.raw", "lost"));
-  EXPECT_EQ(describe(outcome), "exit code 1") << outcome.standardError;
-  for (int n = 1; n <= 4; ++n) {
-    EXPECT_EQ(read(std::to_string(n) + "lost.pch"),
-              "Type=91\r\nP1=33\r\nP16=15\r\n");
-  }
-  EXPECT_FALSE(fs::exists(folder_ / "temp"));
+  expectRun(run("sample.raw", "lost"), "", 1);
 }
 
 }  // namespace
