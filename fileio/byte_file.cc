@@ -45,11 +45,6 @@ void open(CheckedFile& file, std::uint32_t recordSize, OsAccess access,
   file.closeSlot = closeHandle;
 }
 
-bool isOpen(const CheckedFile& file) {
-  return file.state == FileState::Input || file.state == FileState::Output ||
-         file.state == FileState::InputOutput;
-}
-
 }  // namespace
 
 void openRead(CheckedFile& file, std::uint32_t recordSize) {

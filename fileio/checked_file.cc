@@ -59,20 +59,16 @@ std::optional<FileIdentity> identityOf(const char* name) {
   return identity.value;
 }
 
+bool isOpen(const CheckedFile& file) {
+  return file.state == FileState::Input || file.state == FileState::Output ||
+         file.state == FileState::InputOutput;
+}
+
 bool startOpen(CheckedFile& file) {
-  switch (file.state) {
-    case FileState::Input:
-    case FileState::Output:
-    case FileState::InputOutput:
-      close(file);
-      return true;
-    case FileState::Unbound:
-      IoResult = kNotBound;
-      return false;
-    case FileState::Closed:
-      return true;
-  }
-  return true;
+  if (isOpen(file)) close(file);
+  if (file.state != FileState::Unbound) return true;
+  IoResult = kNotBound;
+  return false;
 }
 
 std::int32_t doNothing(CheckedFile&) { return 0; }

@@ -90,6 +90,9 @@ bool deleteFile(std::string_view name);
 // none when it does not exist. Leaves IoResult alone.
 std::optional<FileIdentity> identityOf(const char* name);
 
+// True in the states input, output and input-output.
+bool isOpen(const CheckedFile& file);
+
 // For the kinds' opens: closes a file that is still open, and refuses a
 // record that was never bound (102). True when the open may go on.
 bool startOpen(CheckedFile& file);

@@ -1,7 +1,7 @@
 #include "fileio/failure_report.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string_view>
 
