@@ -18,6 +18,15 @@ std::vector<ProtectedFile> protectedFiles(std::string_view inputName) {
   return kept;
 }
 
+void refuseScratchFile(const std::vector<ProtectedFile>& kept) {
+  // The input file is the last of the kept files, the templates the first.
+  std::span<const ProtectedFile> files(kept);
+  refuseToOverwrite("The scratch file", kScratchFileName, files.last(1),
+                    "rename or copy the input file first");
+  refuseToOverwrite("The scratch file", kScratchFileName,
+                    files.first(kPatchCount), "delete \"temp\" first");
+}
+
 void refuseToOverwrite(std::string_view writer, const char* name,
                        std::span<const ProtectedFile> kept,
                        std::string_view advice) {

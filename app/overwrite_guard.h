@@ -20,6 +20,10 @@ struct ProtectedFile {
 // the input file named as typed.
 std::vector<ProtectedFile> protectedFiles(std::string_view inputName);
 
+// Before "temp" is created: raises a refusal when it reaches the input file
+// or a template.
+void refuseScratchFile(const std::vector<ProtectedFile>& kept);
+
 // Raises a refusal naming both files, ended by `advice`, when the file
 // `name` that `writer` would create exists and is one of the kept files.
 void refuseToOverwrite(std::string_view writer, const char* name,

@@ -14,41 +14,39 @@ void extractSamples(const std::string& inputName,
   bind(input, inputName);
   bytefile::openRead(input, 1);
   checkIo();
-  // Creating "temp" empties whatever file it reaches: the input file (the
-  // last of the kept files) or a template (the first ones).
-  std::span<const ProtectedFile> files(kept);
-  refuseToOverwrite("The scratch file", kScratchFileName, files.last(1),
-                    "rename or copy the input file first");
-  refuseToOverwrite("The scratch file", kScratchFileName,
-                    files.first(kPatchCount), "delete \"temp\" first");
+  refuseScratchFile(kept);
   bind(scratch, kScratchFileName);
   bytefile::create(scratch, 1);
   checkIo();
 
-  std::uint32_t count = 0;
-  for (;;) {
-    bool end = bytefile::atEnd(input);
-    checkIo();
-    if (end) break;
-    if (count == kSampleLimit) {
-      textfile::writeLine(
-          StandardOutput,
-          "Input file length greater than 2048 bytes... Truncating.");
-      break;
-    }
-    std::uint8_t byte = 0;
-    bytefile::readRecords(input, &byte, 1);
-    checkIo();
-    SampleValue value = byte >> 1;
+  bool truncated = readSampleValues(input, [&scratch](SampleValue value) {
     bytefile::writeRecords(scratch, &value, 1);
     checkIo();
-    ++count;
+  });
+  if (truncated) {
+    textfile::writeLine(
+        StandardOutput,
+        "Input file length greater than 2048 bytes... Truncating.");
   }
 
   close(input);
   checkIo();
   close(scratch);
   checkIo();
+}
+
+bool readSampleValues(CheckedFile& input,
+                      const std::function<void(SampleValue)>& take) {
+  for (std::uint32_t count = 0;; ++count) {
+    bool end = bytefile::atEnd(input);
+    checkIo();
+    if (end) return false;
+    if (count == kSampleLimit) return true;
+    std::uint8_t byte = 0;
+    bytefile::readRecords(input, &byte, 1);
+    checkIo();
+    take(byte >> 1);
+  }
 }
 
 }  // namespace quorbel
