@@ -1,9 +1,8 @@
 // Runs over many values and four generated templates, compared with the
-// patches of the reference rules: the value
-// order, regions across templates, markers, and the stop rule.
+// patches of the reference rules: the value order, regions across
+// templates, markers, and the stop rule.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -12,42 +11,6 @@
 
 namespace quorbel::testing {
 namespace {
-
-// Lines of every kind the rules tell apart, markers often enough that
-// regions open and close within and across templates.
-Lines randomTemplate(std::mt19937& random, int lineCount) {
-  const char* markers[] = {"Type=91", "TYPE=91", "type=91", "Type=91 ",
-                           "P16=15",  "p16=15",  "P16=15 ", "P16=15"};
-  auto number = [&random] { return std::to_string(random() % 1000); };
-  Lines lines;
-  for (int i = 0; i < lineCount; ++i) {
-    switch (random() % 12) {
-      case 0:
-        lines.push_back(markers[random() % 8]);
-        break;
-      case 1:
-        lines.push_back("");
-        break;
-      case 2:
-        lines.push_back("p" + number() + "=" + number());
-        break;
-      case 3:
-        lines.push_back("Name=" + number());
-        break;
-      case 4:
-        lines.push_back(random() % 2 ? "P" : "PX " + number());
-        break;
-      case 5:
-        lines.push_back("P3=" + number() + "=" +
-                        std::string(900 + random() % 300, 'z'));
-        break;
-      default:
-        lines.push_back("P" + number() + "=" + number());
-        break;
-    }
-  }
-  return lines;
-}
 
 struct ReferenceCase {
   std::size_t inputLength;
