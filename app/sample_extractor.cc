@@ -1,24 +1,26 @@
 #include "app/sample_extractor.h"
 
-#include "app/overwrite_guard.h"
-#include "app/run_driver.h"
+#include "app/names_and_limits.h"
 #include "fileio/byte_file.h"
 #include "fileio/io_result.h"
+#include "fileio/text_file.h"
 
 namespace quorbel {
 
-void SampleExtractor(const std::string& inputName) {
+void extractSamples(const std::string& inputName,
+                    const std::vector<ProtectedFile>& kept) {
   CheckedFile input;
   CheckedFile scratch;
   bind(input, inputName);
   bytefile::openRead(input, 1);
   checkIo();
-  // Creating "temp" empties whatever file it reaches.
-  refuseToOverwrite(kScratchFileName, "The scratch file",
-                    {{input.name, "the input file"}},
+  // Creating "temp" empties whatever file it reaches: the input file (the
+  // last of the kept files) or a template (the first ones).
+  std::span<const ProtectedFile> files(kept);
+  refuseToOverwrite("The scratch file", kScratchFileName, files.last(1),
                     "rename or copy the input file first");
-  refuseToOverwrite(kScratchFileName, "The scratch file", protectedTemplates(),
-                    "delete \"temp\" first");
+  refuseToOverwrite("The scratch file", kScratchFileName,
+                    files.first(kPatchCount), "delete \"temp\" first");
   bind(scratch, kScratchFileName);
   bytefile::create(scratch, 1);
   checkIo();
@@ -29,8 +31,9 @@ void SampleExtractor(const std::string& inputName) {
     checkIo();
     if (end) break;
     if (count == kSampleLimit) {
-      writeLine(StandardOutput,
-                "Input file length greater than 2048 bytes... Truncating.");
+      textfile::writeLine(
+          StandardOutput,
+          "Input file length greater than 2048 bytes... Truncating.");
       break;
     }
     std::uint8_t byte = 0;

@@ -5,6 +5,8 @@
 #include <regex>
 #include <sstream>
 
+#include "fileio/os.h"
+
 namespace quorbel::testing {
 namespace {
 
@@ -38,12 +40,6 @@ const Settings& settings() {
   return loaded;
 }
 
-std::string crlf(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 const std::string kDialogue = crlf(
     {"Quorbel", "Enter input filename:", "Enter a name for your new patch:"});
 const std::string kNotice =
@@ -54,6 +50,8 @@ std::string report(const std::string& className, const std::string& message) {
   return "Exception " + className + " in module " + settings().moduleName +
          " at ########.\n" + message + ".\r\n";
 }
+
+std::string diskFull() { return "I/O error " + std::to_string(kDiskFull); }
 
 std::string halved(const std::string& input) {
   std::string values;

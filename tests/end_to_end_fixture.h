@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/reference_rules.h"
 #include "tests/run_program.h"
 
 namespace quorbel::testing {
 
 // Path inside the folder -> contents; links and folders by a note.
 using Folder = std::map<std::string, std::string>;
-using Lines = std::vector<std::string>;
 
 struct Settings {
   // The wrapper's words, then the program.
@@ -36,15 +36,15 @@ struct Settings {
 
 const Settings& settings();
 
-// Each line followed by CR LF, as the program writes every line.
-std::string crlf(const Lines& lines);
-
 extern const std::string kDialogue;  // title and the two prompts
 extern const std::string kNotice;    // the truncation notice
 extern const std::string kFinished;
 
 // A failure report with its place masked as ########.
 std::string report(const std::string& className, const std::string& message);
+
+// The message of a full disk, or of a file-size limit reached.
+std::string diskFull();
 
 // Each input byte halved, at most 2048 of them: the sample as "temp" holds it.
 std::string halved(const std::string& input);
