@@ -85,10 +85,9 @@ void printChart(std::ostream& out, const std::string& values,
     return column * values.size() / columns;
   };
   auto rowOf = [](char value) { return value * kRows / 128; };
-  out << "Values used, in order: each column spans the lowest to the highest"
-         " of up to "
-      << counted((values.size() + columns - 1) / columns, "value")
-      << "; the numbers mark where each patch starts.\n";
+  out << "Values 1 to " << values.size() << ", up to "
+      << (values.size() + columns - 1) / columns
+      << " to a column; the numbers mark where each patch starts:\n";
   for (int row = kRows - 1; row >= 0; --row) {
     std::string line = row == kRows - 1 ? "127 |"
                        : row == 0       ? "  0 |"
