@@ -65,31 +65,31 @@ class PreviewTest : public EndToEndTest {
   // Runs the preview and then quorbel on the folder, and tells the plan
   // lines that quorbel's patches and "temp" show, one per patch and the
   // summary, as the preview should print them.
-  Lines planOfTheRun(const std::string& input,
-                     const std::vector<std::string>& templates) {
+  Lines planOfTheRun(const std::string& input) {
     RunOutcome outcome = run("in.raw", "out");
+    Folder after = contents();
     Lines plan;
     std::size_t used = 0;
     std::size_t written = 0;
     for (int n = 1; n <= 4; ++n) {
       std::string patch = std::to_string(n) + "out.pch";
       std::string line = "Patch " + std::to_string(n) + ": ";
-      if (!fs::exists(path(patch))) {
+      if (!after.count(patch)) {
         plan.push_back(line + "not written");
         continue;
       }
-      if (templates[n - 1].empty() && !fs::exists(path(templateName(n)))) {
+      if (!after.count(templateName(n))) {
         plan.push_back(line + "the run would fail: File not found.");
         EXPECT_EQ(describe(outcome), "exit code 1");
         continue;
       }
       // A line that took a value has changed; no other line has.
-      Lines before = referenceLines(templates[n - 1]);
-      Lines after = referenceLines(read(patch));
-      EXPECT_EQ(before.size(), after.size()) << patch;
+      Lines source = referenceLines(after.at(templateName(n)));
+      Lines made = referenceLines(after.at(patch));
+      EXPECT_EQ(source.size(), made.size()) << patch;
       std::size_t values = 0;
-      for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
-        values += before[i] != after[i];
+      for (std::size_t i = 0; i < source.size() && i < made.size(); ++i) {
+        values += source[i] != made[i];
       }
       line += counted(values, "value");
       if (values > 0) {
@@ -101,17 +101,12 @@ class PreviewTest : public EndToEndTest {
       ++written;
     }
     std::size_t valuesRead =
-        fs::exists(path("temp")) ? read("temp").size() : halved(input).size();
+        after.count("temp") ? after.at("temp").size() : halved(input).size();
     plan.push_back("Summary: patches written " + std::to_string(written) +
                    ", values used " + std::to_string(used) +
                    ", values unused " + std::to_string(valuesRead - used) +
                    ".");
     return plan;
-  }
-
-  std::string read(const std::string& name) const {
-    std::ifstream file(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
   }
 };
 
@@ -126,18 +121,17 @@ TEST_P(PreviewPropertyTest, TellsWhatTheRunWritesAndWritesNothing) {
   std::mt19937 random(GetParam());
   std::string input = sampleBytes(random() % 3001, GetParam());
   put("in.raw", input);
-  std::vector<std::string> templates(4);
   for (int n = 1; n <= 4; ++n) {
     if (random() % 10 == 0) continue;  // missing
-    templates[n - 1] = templateBytes(
-        randomTemplate(random, static_cast<int>(random() % 400)), random);
-    put(templateName(n), templates[n - 1]);
+    put(templateName(n),
+        templateBytes(randomTemplate(random, static_cast<int>(random() % 400)),
+                      random));
   }
 
   Folder before = contents();
   RunOutcome preview = runPreview({"in.raw"});
   EXPECT_EQ(contents(), before) << "the preview changed the folder";
-  Lines plan = planOfTheRun(input, templates);
+  Lines plan = planOfTheRun(input);
   EXPECT_EQ(planLines(preview.standardOutput), plan) << preview.standardOutput;
   bool fails = std::any_of(plan.begin(), plan.end(), [](const auto& line) {
     return line.find("would fail") != std::string::npos;
