@@ -121,6 +121,8 @@ void checkLine(const std::string& line, bool takesValue,
   }
 }
 
+// Reads the templates in order, the region state carried from one to the
+// next as in the run, and collects what they hold and their warnings.
 struct Scanner {
   Preview& preview;
   RawBytes& raw;
