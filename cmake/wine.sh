@@ -15,7 +15,8 @@ if (($# < 3)); then
   echo "usage: wine.sh ARCH PREFIX setup|start|stop|run [PROGRAM ARGUMENT...]" >&2
   exit 2
 fi
-arch=$1 prefix=$2 command=$3
+# Wine wants the prefix as an absolute path.
+arch=$1 prefix=$(realpath -m "$2") command=$3
 shift 3
 
 export WINEPREFIX=$prefix WINEDEBUG=-all
