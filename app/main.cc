@@ -3,7 +3,7 @@
 #include "fileio/os.h"
 
 int main() {
-  std::int32_t exitCode = quorbel::runProgram(quorbel::RunDriver);
+  std::int32_t exitCode = quorbel::runProgram(quorbel::driveRun);
   quorbel::os().exitProcess(exitCode);
   return exitCode;
 }

@@ -4,6 +4,7 @@
 // path through another folder, or a link.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,14 +16,18 @@ struct ProtectedFile {
   std::string_view description;  // "the template", "the input file", ...
 };
 
-// Raises a refusal naming both files when the file `name`, described as
-// `description`, exists and is one of the protected files. `advice` ends the
-// message.
-void refuseToOverwrite(const char* name, std::string_view description,
-                       const std::vector<ProtectedFile>& protectedFiles,
-                       std::string_view advice);
+// The files a run must keep, in this order: the four templates, "temp", and
+// the input file named as typed.
+std::vector<ProtectedFile> protectedFiles(std::string_view inputName);
 
-// The four templates, which the run reads.
-std::vector<ProtectedFile> protectedTemplates();
+// Before "temp" is created: raises a refusal when it reaches the input file
+// or a template.
+void refuseScratchFile(const std::vector<ProtectedFile>& kept);
+
+// Raises a refusal naming both files, ended by `advice`, when the file
+// `name` that `writer` would create exists and is one of the kept files.
+void refuseToOverwrite(std::string_view writer, const char* name,
+                       std::span<const ProtectedFile> kept,
+                       std::string_view advice);
 
 }  // namespace quorbel

@@ -1,44 +1,34 @@
 #include "app/run_driver.h"
 
+#include "app/names_and_limits.h"
+#include "app/overwrite_guard.h"
 #include "app/sample_extractor.h"
 #include "app/template_rewriter.h"
-#include "fileio/io_result.h"
 #include "fileio/text_file.h"
 
 namespace quorbel {
-
-void readLine(CheckedFile& file, std::string& line) {
-  textfile::readText(file, line);
-  textfile::skipLine(file);
-  checkIo();
-}
-
-void writeLine(CheckedFile& file, std::string_view line) {
-  textfile::writeText(file, line);
-  textfile::writeLineEnd(file);
-  checkIo();
-}
 
 std::string patchBaseName(std::string typed) {
   if (typed.find(".pch") == std::string::npos) typed += ".pch";
   return typed;
 }
 
-void RunDriver() {
-  writeLine(StandardOutput, "Quorbel");
-  writeLine(StandardOutput, "Enter input filename:");
+void driveRun() {
+  textfile::writeLine(StandardOutput, "Quorbel");
+  textfile::writeLine(StandardOutput, "Enter input filename:");
   std::string inputName;
-  readLine(StandardInput, inputName);
-  writeLine(StandardOutput, "Enter a name for your new patch:");
+  textfile::readLine(StandardInput, inputName);
+  textfile::writeLine(StandardOutput, "Enter a name for your new patch:");
   std::string patchName;
-  readLine(StandardInput, patchName);
+  textfile::readLine(StandardInput, patchName);
 
-  SampleExtractor(inputName);
-  TemplateRewriter(patchBaseName(patchName), inputName);
+  const std::vector<ProtectedFile> kept = protectedFiles(inputName);
+  extractSamples(inputName, kept);
+  rewriteTemplates(patchBaseName(patchName), kept);
 
   // A scratch file that cannot be deleted simply stays.
   deleteFile(kScratchFileName);
-  writeLine(StandardOutput, "Finished!");
+  textfile::writeLine(StandardOutput, "Finished!");
 }
 
 }  // namespace quorbel

@@ -1,40 +1,15 @@
 #include "app/template_rewriter.h"
 
-#include <algorithm>
-
-#include "app/overwrite_guard.h"
-#include "app/run_driver.h"
+#include "app/names_and_limits.h"
+#include "app/template_rules.h"
 #include "fileio/byte_file.h"
 #include "fileio/io_result.h"
 #include "fileio/text_file.h"
 
 namespace quorbel {
-namespace {
 
-constexpr std::size_t kMaxValueTextRemoved = 999;
-
-char foldCase(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
-
-}  // namespace
-
-std::string templateName(int number) {
-  return std::to_string(number) + "Template.pch";
-}
-
-bool equalsMarker(std::string_view line, std::string_view marker) {
-  return std::equal(line.begin(), line.end(), marker.begin(), marker.end(),
-                    [](char a, char b) { return foldCase(a) == foldCase(b); });
-}
-
-void setParameterValue(std::string& line, SampleValue value) {
-  std::size_t equals = line.find('=');
-  std::size_t start = equals == std::string::npos ? 0 : equals + 1;
-  line.erase(start, kMaxValueTextRemoved);
-  line += std::to_string(value);
-}
-
-void TemplateRewriter(const std::string& baseName,
-                      const std::string& inputName) {
+void rewriteTemplates(const std::string& baseName,
+                      const std::vector<ProtectedFile>& kept) {
   CheckedFile scratch;
   CheckedFile patch;
   CheckedFile source;
@@ -42,17 +17,13 @@ void TemplateRewriter(const std::string& baseName,
   bytefile::openRead(scratch, 1);
   checkIo();
 
-  // A patch must not overwrite a file the run still reads or that holds the
-  // user's sample; patches written before it stay.
-  std::vector<ProtectedFile> kept = protectedTemplates();
-  kept.push_back({kScratchFileName, "the scratch file"});
-  kept.push_back({inputName.substr(0, kMaxNameLength), "the input file"});
-
-  bool inRegion = false;
+  RegionState regions;
   std::string line;
   for (int number = 1; number <= kPatchCount; ++number) {
     bind(patch, std::to_string(number) + baseName);
-    refuseToOverwrite(patch.name, "Patch file", kept,
+    // A patch must not overwrite a file the run still reads or that holds
+    // the user's sample; patches written before it stay.
+    refuseToOverwrite("Patch file", patch.name, kept,
                       "choose another patch name");
     textfile::create(patch);
     checkIo();
@@ -64,10 +35,9 @@ void TemplateRewriter(const std::string& baseName,
       bool end = textfile::atEnd(source);
       checkIo();
       if (end) break;
-      readLine(source, line);
-      if (equalsMarker(line, "Type=91")) inRegion = true;
-      if (equalsMarker(line, "P16=15")) inRegion = false;
-      if (inRegion && !line.empty() && line[0] == 'P') {
+      textfile::readLine(source, line);
+      // The end of "temp" is asked only for a line that would take a value.
+      if (takesValue(regions, line)) {
         bool exhausted = bytefile::atEnd(scratch);
         checkIo();
         if (!exhausted) {
@@ -77,7 +47,7 @@ void TemplateRewriter(const std::string& baseName,
           setParameterValue(line, value);
         }
       }
-      writeLine(patch, line);
+      textfile::writeLine(patch, line);
     }
 
     close(patch);

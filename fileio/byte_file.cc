@@ -5,16 +5,23 @@
 namespace quorbel::bytefile {
 namespace {
 
-OsSharing sharingOf(std::uint8_t mode) {
-  switch ((mode >> 4) & 7) {
-    case 1:
-      return OsSharing::None;
-    case 2:
-      return OsSharing::Read;
-    case 3:
-      return OsSharing::Write;
-    default:
-      return OsSharing::ReadWrite;
+// What others may do with a byte file meanwhile, by bits 4 to 6 of
+// DefaultOpenMode.
+constexpr OsSharing kSharing[] = {OsSharing::ReadWrite, OsSharing::None,
+                                  OsSharing::Read,      OsSharing::Write,
+                                  OsSharing::ReadWrite, OsSharing::ReadWrite,
+                                  OsSharing::ReadWrite, OsSharing::ReadWrite};
+
+// Whole records moved by a transfer of `bytes`: into the count result when
+// one is asked for; otherwise fewer than `count` sets `shortCode`.
+void countRecords(const CheckedFile& file, std::uint32_t bytes,
+                  std::uint32_t count, std::uint32_t* countResult,
+                  std::int32_t shortCode) {
+  std::uint32_t whole = bytes / file.size;
+  if (countResult != nullptr) {
+    *countResult = whole;
+  } else if (whole != count) {
+    IoResult = shortCode;
   }
 }
 
@@ -24,25 +31,15 @@ void open(CheckedFile& file, std::uint32_t recordSize, OsAccess access,
   file.size = recordSize;
   file.transferSlot = doNothing;
   file.flushSlot = nullptr;
-  file.state = FileState::InputOutput;
-  if (file.name[0] == '\0') {
-    file.handle = os().standardHandle(existence == OsExistence::MustExist
-                                          ? StandardStream::Input
-                                          : StandardStream::Output);
-    file.closeSlot = doNothing;
-    return;
-  }
-  if (access == OsAccess::Read) file.state = FileState::Input;
-  if (access == OsAccess::Write) file.state = FileState::Output;
-  OsResult<OsHandle> opened =
-      os().open(file.name, access, sharingOf(DefaultOpenMode), existence);
-  if (opened.error != 0) {
-    file.state = FileState::Closed;
-    IoResult = opened.error;
-    return;
-  }
-  file.handle = opened.value;
-  file.closeSlot = closeHandle;
+  // A named file is open in the direction of its access, the console both
+  // ways.
+  constexpr FileState kStates[] = {FileState::Input, FileState::Output,
+                                   FileState::InputOutput};
+  file.state = file.name[0] == '\0' ? FileState::InputOutput
+                                    : kStates[static_cast<int>(access)];
+  std::int32_t error =
+      openHandle(file, access, kSharing[(DefaultOpenMode >> 4) & 7], existence);
+  if (error != 0) IoResult = error;
 }
 
 }  // namespace
@@ -70,12 +67,7 @@ void readRecords(CheckedFile& file, void* records, std::uint32_t count,
     IoResult = read.error;
     return;
   }
-  std::uint32_t whole = read.value / file.size;
-  if (countResult != nullptr) {
-    *countResult = whole;
-  } else if (whole != count) {
-    IoResult = kReadBeyondEnd;
-  }
+  countRecords(file, read.value, count, countResult, kReadBeyondEnd);
 }
 
 void writeRecords(CheckedFile& file, const void* records, std::uint32_t count,
@@ -90,12 +82,7 @@ void writeRecords(CheckedFile& file, const void* records, std::uint32_t count,
     IoResult = written.error;
     return;
   }
-  std::uint32_t whole = written.value / file.size;
-  if (countResult != nullptr) {
-    *countResult = whole;
-  } else if (whole != count) {
-    IoResult = kShortWrite;
-  }
+  countRecords(file, written.value, count, countResult, kShortWrite);
 }
 
 bool atEnd(CheckedFile& file) {

@@ -2,7 +2,6 @@
 // start of every open.
 #include "fileio/checked_file.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -15,10 +14,14 @@ CheckedFile StandardInput;
 CheckedFile StandardOutput;
 std::uint8_t DefaultOpenMode = 2;
 
+std::string_view boundName(std::string_view name) {
+  return name.substr(0, kMaxNameLength);
+}
+
 void BindName::operator()(CheckedFile& file, std::string_view name) const {
-  std::size_t length = std::min(name.size(), kMaxNameLength);
-  std::memcpy(file.name, name.data(), length);
-  file.name[length] = '\0';
+  name = boundName(name);
+  std::memcpy(file.name, name.data(), name.size());
+  file.name[name.size()] = '\0';
   file.state = FileState::Closed;
   file.size = kTextBufferSize;
   file.bufferPosition = 0;
@@ -59,11 +62,6 @@ std::optional<FileIdentity> identityOf(const char* name) {
   return identity.value;
 }
 
-bool isOpen(const CheckedFile& file) {
-  return file.state == FileState::Input || file.state == FileState::Output ||
-         file.state == FileState::InputOutput;
-}
-
 bool startOpen(CheckedFile& file) {
   if (isOpen(file)) close(file);
   if (file.state != FileState::Unbound) return true;
@@ -73,9 +71,26 @@ bool startOpen(CheckedFile& file) {
 
 std::int32_t doNothing(CheckedFile&) { return 0; }
 
-std::int32_t closeHandle(CheckedFile& file) {
-  file.state = FileState::Closed;
-  return os().close(file.handle);
+std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
+                        OsExistence existence) {
+  if (file.name[0] == '\0') {
+    file.handle = os().standardHandle(existence == OsExistence::MustExist
+                                          ? StandardStream::Input
+                                          : StandardStream::Output);
+    file.closeSlot = doNothing;
+    return 0;
+  }
+  OsResult<OsHandle> opened = os().open(file.name, access, sharing, existence);
+  if (opened.error != 0) {
+    file.state = FileState::Closed;
+    return opened.error;
+  }
+  file.handle = opened.value;
+  file.closeSlot = [](CheckedFile& named) {
+    named.state = FileState::Closed;
+    return os().close(named.handle);
+  };
+  return 0;
 }
 
 }  // namespace quorbel

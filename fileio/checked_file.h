@@ -18,13 +18,8 @@
 
 namespace quorbel {
 
-enum class FileState : std::uint8_t {
-  Unbound,
-  Closed,
-  Input,
-  Output,
-  InputOutput
-};
+// Input, Output and InputOutput are the open states (see isOpen).
+enum class FileState { Unbound, Closed, Input, Output, InputOutput };
 
 inline constexpr std::uint32_t kTextBufferSize = 128;
 inline constexpr std::size_t kMaxNameLength = 259;
@@ -68,6 +63,9 @@ extern CheckedFile StandardOutput;
 // file opened or created (0: others may read and write).
 extern std::uint8_t DefaultOpenMode;
 
+// The name as bind keeps it: its first 259 characters.
+std::string_view boundName(std::string_view name);
+
 // Ties the name (cut to its first 259 characters) to the record and makes it
 // a closed text file. The empty name means the console. Cannot fail.
 //
@@ -90,15 +88,21 @@ bool deleteFile(std::string_view name);
 // none when it does not exist. Leaves IoResult alone.
 std::optional<FileIdentity> identityOf(const char* name);
 
-// True in the states input, output and input-output.
-bool isOpen(const CheckedFile& file);
+inline bool isOpen(const CheckedFile& file) {
+  return file.state >= FileState::Input;
+}
 
 // For the kinds' opens: closes a file that is still open, and refuses a
 // record that was never bound (102). True when the open may go on.
 bool startOpen(CheckedFile& file);
 
-// Slots shared by both kinds.
+// For the kinds' opens: the console's standard input (MustExist) or output
+// for the empty name, never released at close; otherwise the named file.
+// After a refusal the file is closed and the OS's error number returned.
+std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
+                        OsExistence existence);
+
+// The slot of a step that has nothing to do.
 std::int32_t doNothing(CheckedFile& file);
-std::int32_t closeHandle(CheckedFile& file);
 
 }  // namespace quorbel

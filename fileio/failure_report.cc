@@ -20,16 +20,17 @@ struct IoMessage {
 };
 
 constexpr IoMessage kIoMessageTable[] = {
-    {2, "File not found"},
-    {3, "Invalid filename"},
-    {4, "Too many open files"},
-    {5, "File access denied"},
-    {100, "Read beyond end of file"},
-    {101, "Disk full"},
-    {106, "Invalid numeric input"},
+    {kFileNotFound, "File not found"},
+    {kPathNotFound, "Invalid filename"},
+    {kTooManyOpenFiles, "Too many open files"},
+    {kAccessDenied, "File access denied"},
+    {kReadBeyondEnd, "Read beyond end of file"},
+    {kShortWrite, "Disk full"},
+    {kInvalidNumericInput, "Invalid numeric input"},
 };
 
 constexpr std::size_t kMaxModuleNameLength = 260;
+constexpr std::size_t kMaxReportLength = 1024;
 
 std::string_view withoutDirectory(std::string_view path) {
   std::size_t separator = path.find_last_of("/\\");
@@ -37,19 +38,8 @@ std::string_view withoutDirectory(std::string_view path) {
                                              : path.substr(separator + 1);
 }
 
-}  // namespace
-
-std::string ioMessage(std::int32_t code) {
-  for (const IoMessage& row : kIoMessageTable) {
-    if (row.code == code) return row.message;
-  }
-  return "I/O error " + std::to_string(code);
-}
-
-[[gnu::noinline]] void raiseError(std::string message) {
-  throw Exception(std::move(message), __builtin_return_address(0));
-}
-
+// The report's text, cut to 1024 characters, without its final CR LF.
+// Writes into text and returns the length; allocates nothing.
 std::size_t formatFailureReport(const Exception& error, const void* place,
                                 char (&text)[kMaxReportLength + 1]) {
   char path[kMaxModuleNameLength * 4];
@@ -67,6 +57,19 @@ std::size_t formatFailureReport(const Exception& error, const void* place,
   return std::min(static_cast<std::size_t>(length), kMaxReportLength);
 }
 
+}  // namespace
+
+std::string ioMessage(std::int32_t code) {
+  for (const IoMessage& row : kIoMessageTable) {
+    if (row.code == code) return row.message;
+  }
+  return "I/O error " + std::to_string(code);
+}
+
+[[gnu::noinline]] void raiseError(std::string message) {
+  throw Exception(std::move(message), __builtin_return_address(0));
+}
+
 void reportFailure(const Exception& error, const void* place) {
   char text[kMaxReportLength + 1];
   std::size_t length = formatFailureReport(error, place, text);
@@ -78,6 +81,7 @@ void reportFailure(const Exception& error, const void* place) {
 }
 
 std::int32_t runProgram(void (*body)()) {
+  prepareProcess();
   bind(StandardInput, "");
   bind(StandardOutput, "");
   DefaultOpenMode = 2;

@@ -52,12 +52,6 @@ std::string ioMessage(std::int32_t code);
 // Raises a plain Exception with the message at the place of the call.
 [[noreturn]] void raiseError(std::string message);
 
-// The report's text, cut to 1024 characters, without its final CR LF.
-// Writes into text and returns the length; allocates nothing.
-inline constexpr std::size_t kMaxReportLength = 1024;
-std::size_t formatFailureReport(const Exception& error, const void* place,
-                                char (&text)[kMaxReportLength + 1]);
-
 // Writes the report for the error to standard output. A report that cannot
 // be written is dropped: the run ends with exit code 1 all the same.
 void reportFailure(const Exception& error, const void* place);

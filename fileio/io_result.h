@@ -17,6 +17,8 @@ inline constexpr std::int32_t kNotBound = 102;          // open before bind
 inline constexpr std::int32_t kNotOpen = 103;           // closed file
 inline constexpr std::int32_t kNotOpenForInput = 104;   // text read
 inline constexpr std::int32_t kNotOpenForOutput = 105;  // text write
+// Has a message of its own, but no operation of the layer sets it.
+inline constexpr std::int32_t kInvalidNumericInput = 106;
 
 // Raises an EInOutError for IoResult at the place of its call (the place
 // right after the failed check) and resets IoResult to 0.

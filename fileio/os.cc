@@ -1,10 +1,32 @@
-// Which operating-system table is in force.
+// The platform's table, and which table is in force.
 #include "fileio/os.h"
+
+#include "fileio/os_platform.h"
 
 namespace quorbel {
 namespace {
 const Os* replacement = nullptr;
 }  // namespace
+
+const Os& defaultOs() {
+  static const Os table{
+      .open = platform::openFile,
+      .read = platform::readFile,
+      .write = platform::writeFile,
+      .close = platform::closeFile,
+      .fileSize = platform::fileSize,
+      .filePosition = platform::filePosition,
+      .deviceType = platform::deviceType,
+      .standardHandle = platform::standardHandle,
+      .deleteFile = platform::deleteFile,
+      .fileIdentity = platform::fileIdentity,
+      .programFileName = platform::programFileName,
+      .imageOffset = platform::imageOffset,
+      .exitProcess = platform::exitProcess,
+      .lineFeedEndsConsoleLine = platform::kLineFeedEndsConsoleLine,
+  };
+  return table;
+}
 
 const Os& os() { return replacement != nullptr ? *replacement : defaultOs(); }
 

@@ -1,12 +1,11 @@
 // The one door to the operating system. Everything the file layer asks of
-// the OS goes through the table of calls below: one POSIX and one Win32
-// implementation each provide defaultOs(), and tests swap in their own table
-// (an in-memory file system, or one that fails a chosen call) with OsOverride.
+// the OS goes through the table of calls below: defaultOs() holds the
+// platform's own calls (os_posix.cc or os_win32.cc), and tests swap in their
+// own table (an in-memory file system, or one that fails a chosen call) with
+// OsOverride.
 //
-// Every call that can fail reports an error number in our numbering, which
-// is Windows' own: 2 file not found, 3 path not found, 4 too many open files,
-// 5 access denied, 112 disk full; other conditions pass through with a number
-// of the platform's.
+// Every call that can fail reports an error number in Windows' numbering
+// (named below); other conditions pass through with the platform's number.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +17,20 @@ namespace quorbel {
 // An OS file handle: a descriptor on POSIX, a HANDLE on Windows.
 using OsHandle = std::intptr_t;
 
-// Error numbers that the layer itself tests for.
+// The error numbers that the program or its tests name.
 inline constexpr std::int32_t kFileNotFound = 2;
 inline constexpr std::int32_t kPathNotFound = 3;
 inline constexpr std::int32_t kTooManyOpenFiles = 4;
 inline constexpr std::int32_t kAccessDenied = 5;
-inline constexpr std::int32_t kBrokenPipe = 109;
+inline constexpr std::int32_t kInvalidHandle = 6;
+inline constexpr std::int32_t kSharingViolation = 32;
+inline constexpr std::int32_t kBrokenPipe =
+    109;  // a read whose writer has gone
 inline constexpr std::int32_t kDiskFull = 112;
+inline constexpr std::int32_t kFileNameTooLong = 206;
+inline constexpr std::int32_t kPipeClosing =
+    232;  // a write whose reader has gone
+inline constexpr std::int32_t kDeviceError = 1117;
 
 enum class OsAccess : std::uint8_t { Read, Write, ReadWrite };
 // What other openers of the same file may do meanwhile. Windows enforces it;
@@ -94,6 +100,10 @@ struct Os {
 
 // The platform's own table, made once.
 const Os& defaultOs();
+
+// Readies the process at start-up: a write to a pipe whose reader has gone,
+// or past a file-size limit, then fails instead of ending it by a signal.
+void prepareProcess();
 
 // The table in force: defaultOs() unless an OsOverride is alive.
 const Os& os();

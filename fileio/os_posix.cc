@@ -1,4 +1,4 @@
-// The operating-system table over POSIX calls. Error numbers are mapped into
+// The platform calls over POSIX. Error numbers are mapped into
 // the Windows numbering that the rest of the program speaks, so that a
 // failure report reads the same on every platform.
 #include <dlfcn.h>
@@ -6,75 +6,66 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 
-#include "fileio/os.h"
+#include "fileio/os_platform.h"
 
 namespace quorbel {
 namespace {
 
-constexpr std::int32_t kInvalidHandle = 6;
-constexpr std::int32_t kSharingViolation = 32;
-constexpr std::int32_t kFileNameTooLong = 206;
-constexpr std::int32_t kPipeClosing = 232;
-constexpr std::int32_t kDeviceError = 1117;
-
-std::int32_t errorNumber(int posixError) {
-  switch (posixError) {
-    case ENOENT:
-      return kFileNotFound;
-    case ENOTDIR:
-    case ELOOP:
-      return kPathNotFound;
-    case EMFILE:
-    case ENFILE:
-      return kTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return kAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kDiskFull;
-    case EBADF:
-      return kInvalidHandle;
-    case ETXTBSY:
-      return kSharingViolation;
-    case ENAMETOOLONG:
-      return kFileNameTooLong;
-    case EPIPE:
-      return kPipeClosing;
-    case EIO:
-      return kDeviceError;
-    default:
-      return posixError;
-  }
-}
+// POSIX conditions in our numbering; any other passes through as it is.
+// EIO is not 5, which would read "File access denied".
+// clang-format off
+constexpr struct {
+  int posix;
+  std::int32_t ours;
+} kErrorNumbers[] = {
+    {ENOENT, kFileNotFound},     {ENOTDIR, kPathNotFound},
+    {ELOOP, kPathNotFound},      {EMFILE, kTooManyOpenFiles},
+    {ENFILE, kTooManyOpenFiles}, {EACCES, kAccessDenied},
+    {EPERM, kAccessDenied},      {EISDIR, kAccessDenied},
+    {EROFS, kAccessDenied},      {ENOSPC, kDiskFull},
+    {EDQUOT, kDiskFull},         {EFBIG, kDiskFull},
+    {EBADF, kInvalidHandle},     {ETXTBSY, kSharingViolation},
+    {EPIPE, kPipeClosing},       {ENAMETOOLONG, kFileNameTooLong},
+    {EIO, kDeviceError}};
+// clang-format on
 
 // Reads errno at once, before any other call can change it.
-std::int32_t lastError() { return errorNumber(errno); }
+std::int32_t lastError() {
+  int error = errno;
+  for (const auto& mapping : kErrorNumbers) {
+    if (mapping.posix == error) return mapping.ours;
+  }
+  return error;
+}
+
+// Indexed by OsAccess.
+constexpr int kAccessFlags[] = {O_RDONLY, O_WRONLY, O_RDWR};
 
 int openFlags(OsAccess access, OsExistence existence) {
-  int flags = O_CLOEXEC;
-  switch (access) {
-    case OsAccess::Read:
-      flags |= O_RDONLY;
-      break;
-    case OsAccess::Write:
-      flags |= O_WRONLY;
-      break;
-    case OsAccess::ReadWrite:
-      flags |= O_RDWR;
-      break;
-  }
+  int flags = O_CLOEXEC | kAccessFlags[static_cast<int>(access)];
   if (existence == OsExistence::CreateOrEmpty) flags |= O_CREAT | O_TRUNC;
   return flags;
 }
+
+// A read or a write, made again when a signal interrupted it.
+template <typename Call>
+OsResult<std::uint32_t> transfer(Call call) {
+  for (;;) {
+    ssize_t n = call();
+    if (n >= 0) return {0, static_cast<std::uint32_t>(n)};
+    if (errno != EINTR) return {lastError(), 0};
+  }
+}
+
+}  // namespace
+
+namespace platform {
 
 OsResult<OsHandle> openFile(const char* name, OsAccess access, OsSharing,
                             OsExistence existence) {
@@ -97,20 +88,14 @@ OsResult<OsHandle> openFile(const char* name, OsAccess access, OsSharing,
 
 OsResult<std::uint32_t> readFile(OsHandle handle, void* buffer,
                                  std::uint32_t count) {
-  for (;;) {
-    ssize_t n = ::read(static_cast<int>(handle), buffer, count);
-    if (n >= 0) return {0, static_cast<std::uint32_t>(n)};
-    if (errno != EINTR) return {lastError(), 0};
-  }
+  return transfer(
+      [&] { return ::read(static_cast<int>(handle), buffer, count); });
 }
 
 OsResult<std::uint32_t> writeFile(OsHandle handle, const void* buffer,
                                   std::uint32_t count) {
-  for (;;) {
-    ssize_t n = ::write(static_cast<int>(handle), buffer, count);
-    if (n >= 0) return {0, static_cast<std::uint32_t>(n)};
-    if (errno != EINTR) return {lastError(), 0};
-  }
+  return transfer(
+      [&] { return ::write(static_cast<int>(handle), buffer, count); });
 }
 
 std::int32_t closeFile(OsHandle handle) {
@@ -157,54 +142,31 @@ OsResult<FileIdentity> fileIdentity(const char* name) {
 std::size_t programFileName(char* buffer, std::size_t capacity) {
   ssize_t n = ::readlink("/proc/self/exe", buffer, capacity);
   if (n > 0) return static_cast<std::size_t>(n);
-  const char* fallback = program_invocation_name;
-  std::size_t length = std::strlen(fallback);
-  if (length > capacity) length = capacity;
-  std::memcpy(buffer, fallback, length);
+  std::size_t length = std::min(std::strlen(program_invocation_name), capacity);
+  std::memcpy(buffer, program_invocation_name, length);
   return length;
 }
 
 std::uint32_t imageOffset(const void* address) {
+  auto place = reinterpret_cast<std::uintptr_t>(address);
   Dl_info info;
-  if (::dladdr(address, &info) == 0 || info.dli_fbase == nullptr) {
-    return static_cast<std::uint32_t>(
-        reinterpret_cast<std::uintptr_t>(address));
+  if (::dladdr(address, &info) != 0 && info.dli_fbase != nullptr) {
+    place -= reinterpret_cast<std::uintptr_t>(info.dli_fbase);
   }
-  return static_cast<std::uint32_t>(
-      reinterpret_cast<std::uintptr_t>(address) -
-      reinterpret_cast<std::uintptr_t>(info.dli_fbase));
+  return static_cast<std::uint32_t>(place);
 }
 
 [[noreturn]] void exitProcess(std::int32_t exitCode) { std::exit(exitCode); }
 
-Os makePosixOs() {
-  // A reader that has gone, or a file-size limit, must fail the write rather
-  // than kill the process: the failure is reported like any other.
+extern const bool kLineFeedEndsConsoleLine = true;
+
+}  // namespace platform
+
+// A reader that has gone, or a file-size limit, must fail the write rather
+// than kill the process: the failure is reported like any other.
+void prepareProcess() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
-  Os table;
-  table.open = openFile;
-  table.read = readFile;
-  table.write = writeFile;
-  table.close = closeFile;
-  table.fileSize = fileSize;
-  table.filePosition = filePosition;
-  table.deviceType = deviceType;
-  table.standardHandle = standardHandle;
-  table.deleteFile = deleteFile;
-  table.fileIdentity = fileIdentity;
-  table.programFileName = programFileName;
-  table.imageOffset = imageOffset;
-  table.exitProcess = exitProcess;
-  table.lineFeedEndsConsoleLine = true;
-  return table;
-}
-
-}  // namespace
-
-const Os& defaultOs() {
-  static const Os table = makePosixOs();
-  return table;
 }
 
 }  // namespace quorbel

@@ -1,10 +1,10 @@
-// The operating-system table over kernel32. Windows' error numbers are the
+// The platform calls over kernel32. Windows' error numbers are the
 // program's own numbering, so GetLastError passes through unchanged.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
-#include "fileio/os.h"
+#include "fileio/os_platform.h"
 
 namespace quorbel {
 namespace {
@@ -14,42 +14,23 @@ HANDLE toHandle(OsHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 // Reads the thread's last error at once, before any other call can change it.
 std::int32_t lastError() { return static_cast<std::int32_t>(::GetLastError()); }
 
-DWORD desiredAccess(OsAccess access) {
-  switch (access) {
-    case OsAccess::Read:
-      return GENERIC_READ;
-    case OsAccess::Write:
-      return GENERIC_WRITE;
-    case OsAccess::ReadWrite:
-      break;
-  }
-  return GENERIC_READ | GENERIC_WRITE;
-}
+// Indexed by OsAccess and OsSharing.
+constexpr DWORD kDesiredAccess[] = {GENERIC_READ, GENERIC_WRITE,
+                                    GENERIC_READ | GENERIC_WRITE};
+constexpr DWORD kShareMode[] = {0, FILE_SHARE_READ, FILE_SHARE_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE};
 
-DWORD shareMode(OsSharing sharing) {
-  switch (sharing) {
-    case OsSharing::None:
-      return 0;
-    case OsSharing::Read:
-      return FILE_SHARE_READ;
-    case OsSharing::Write:
-      return FILE_SHARE_WRITE;
-    case OsSharing::ReadWrite:
-      break;
-  }
-  return FILE_SHARE_READ | FILE_SHARE_WRITE;
-}
+}  // namespace
 
-DWORD creationDisposition(OsExistence existence) {
-  return existence == OsExistence::CreateOrEmpty ? CREATE_ALWAYS
-                                                 : OPEN_EXISTING;
-}
+namespace platform {
 
 OsResult<OsHandle> openFile(const char* name, OsAccess access,
                             OsSharing sharing, OsExistence existence) {
-  HANDLE handle = ::CreateFileA(name, desiredAccess(access), shareMode(sharing),
-                                nullptr, creationDisposition(existence),
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = ::CreateFileA(
+      name, kDesiredAccess[static_cast<int>(access)],
+      kShareMode[static_cast<int>(sharing)], nullptr,
+      existence == OsExistence::CreateOrEmpty ? CREATE_ALWAYS : OPEN_EXISTING,
+      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {lastError(), 0};
   return {0, reinterpret_cast<OsHandle>(handle)};
 }
@@ -143,43 +124,23 @@ std::size_t programFileName(char* buffer, std::size_t capacity) {
 std::uint32_t imageOffset(const void* address) {
   auto place = reinterpret_cast<std::uintptr_t>(address);
   MEMORY_BASIC_INFORMATION region;
-  if (::VirtualQuery(address, &region, sizeof region) == 0 ||
-      region.AllocationBase == nullptr) {
-    return static_cast<std::uint32_t>(place);
+  if (::VirtualQuery(address, &region, sizeof region) != 0 &&
+      region.AllocationBase != nullptr) {
+    place -= reinterpret_cast<std::uintptr_t>(region.AllocationBase);
   }
-  return static_cast<std::uint32_t>(
-      place - reinterpret_cast<std::uintptr_t>(region.AllocationBase));
+  return static_cast<std::uint32_t>(place);
 }
 
 [[noreturn]] void exitProcess(std::int32_t exitCode) {
   ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
-Os makeWin32Os() {
-  Os table;
-  table.open = openFile;
-  table.read = readFile;
-  table.write = writeFile;
-  table.close = closeFile;
-  table.fileSize = fileSize;
-  table.filePosition = filePosition;
-  table.deviceType = deviceType;
-  table.standardHandle = standardHandle;
-  table.deleteFile = deleteFile;
-  table.fileIdentity = fileIdentity;
-  table.programFileName = programFileName;
-  table.imageOffset = imageOffset;
-  table.exitProcess = exitProcess;
-  // The console delivers CR LF, which the carriage-return rule handles.
-  table.lineFeedEndsConsoleLine = false;
-  return table;
-}
+// The console delivers CR LF, which the carriage-return rule handles.
+extern const bool kLineFeedEndsConsoleLine = false;
 
-}  // namespace
+}  // namespace platform
 
-const Os& defaultOs() {
-  static const Os table = makeWin32Os();
-  return table;
-}
+// A failed write already fails as a write: nothing to prepare.
+void prepareProcess() {}
 
 }  // namespace quorbel

@@ -89,37 +89,21 @@ std::int32_t openSlot(CheckedFile& file) {
   file.bufferEnd = 0;
   file.flushSlot = doNothing;
   file.transferSlot = input ? fill : writeOut;
-  if (file.name[0] == '\0') {
-    file.handle = os().standardHandle(input ? StandardStream::Input
-                                            : StandardStream::Output);
-    file.closeSlot = doNothing;
-  } else {
-    OsResult<OsHandle> opened =
-        input ? os().open(file.name, OsAccess::Read, OsSharing::Read,
-                          OsExistence::MustExist)
-              : os().open(file.name, OsAccess::Write, OsSharing::Read,
-                          OsExistence::CreateOrEmpty);
-    if (opened.error != 0) {
-      file.state = FileState::Closed;
-      return opened.error;
-    }
-    file.handle = opened.value;
-    file.closeSlot = closeHandle;
+  std::int32_t error = input
+                           ? openHandle(file, OsAccess::Read, OsSharing::Read,
+                                        OsExistence::MustExist)
+                           : openHandle(file, OsAccess::Write, OsSharing::Read,
+                                        OsExistence::CreateOrEmpty);
+  if (error != 0 || input) return error;
+  DeviceType type = os().deviceType(file.handle);
+  if (type == DeviceType::Unknown) {
+    // Standard output's handle is released here too.
+    os().close(file.handle);
+    file.state = FileState::Closed;
+    return kNotOpenForOutput;
   }
-  if (input) return 0;
-  switch (os().deviceType(file.handle)) {
-    case DeviceType::Unknown:
-      // Standard output's handle is released here too.
-      os().close(file.handle);
-      file.state = FileState::Closed;
-      return kNotOpenForOutput;
-    case DeviceType::Character:
-      file.flushSlot = writeOut;
-      return 0;
-    case DeviceType::Disk:
-    case DeviceType::Pipe:
-      return 0;
-  }
+  // A console shows every line as soon as it ends.
+  if (type == DeviceType::Character) file.flushSlot = writeOut;
   return 0;
 }
 
@@ -200,6 +184,18 @@ void writeLineEnd(CheckedFile& file) {
       break;
   }
   if (error != 0) IoResult = error;
+}
+
+void readLine(CheckedFile& file, std::string& line) {
+  readText(file, line);
+  skipLine(file);
+  checkIo();
+}
+
+void writeLine(CheckedFile& file, std::string_view line) {
+  writeText(file, line);
+  writeLineEnd(file);
+  checkIo();
 }
 
 }  // namespace quorbel::textfile

@@ -41,6 +41,12 @@ void writeText(CheckedFile& file, std::string_view text);
 // Writes CR LF, then reaches the device at once if it is a console.
 void writeLineEnd(CheckedFile& file);
 
+// One line read and checked: readText, skipLine, then checkIo.
+void readLine(CheckedFile& file, std::string& line);
+
+// One line written and checked: writeText, writeLineEnd, then checkIo.
+void writeLine(CheckedFile& file, std::string_view line);
+
 // The open slot that bind sets: opens the file in the direction its state
 // names (input or output).
 std::int32_t openSlot(CheckedFile& file);

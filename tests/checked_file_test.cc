@@ -146,7 +146,7 @@ TEST_F(CheckedFileTest, FailedReadDeliversTheEndAndAsksAgainNextTime) {
   textfile::openRead(file);
   fake.injectFault(fake.calls() + 1);
   EXPECT_TRUE(textfile::atEnd(file));
-  EXPECT_EQ(takeResult(), 1117);
+  EXPECT_EQ(takeResult(), kDeviceError);
   EXPECT_FALSE(textfile::atEnd(file));
   EXPECT_EQ(readAllLines(file), Lines{"abc"});
 }
@@ -425,7 +425,7 @@ TEST_F(CheckedFileTest, FailedEndQueryAnswersTrue) {
   for (std::uint32_t query = 1; query <= 2; ++query) {
     fake.injectFault(fake.calls() + query);
     EXPECT_TRUE(bytefile::atEnd(file));
-    EXPECT_EQ(takeResult(), 1117);
+    EXPECT_EQ(takeResult(), kDeviceError);
   }
 }
 

@@ -43,7 +43,7 @@ TEST_F(EndToEndTest, FullDiskWhileWritingTempLeavesWhatWasWritten) {
   options.fileSizeLimit = 1000;
   RunOutcome outcome = run("in.raw", "demo");
   expected["temp"] = halved(input).substr(0, 1000);
-  expectRun(outcome, kDialogue + report("EInOutError", "I/O error 112"), 1);
+  expectRun(outcome, kDialogue + report("EInOutError", diskFull()), 1);
 }
 
 // The input is opened for reading and writing, so a file its user may only

@@ -5,6 +5,8 @@
 #include <regex>
 #include <sstream>
 
+#include "fileio/os.h"
+
 namespace quorbel::testing {
 namespace {
 
@@ -28,6 +30,8 @@ const Settings& settings() {
     Settings result;
     std::istringstream wrapper(environment("QUORBEL_WRAPPER"));
     for (std::string word; wrapper >> word;) result.command.push_back(word);
+    result.previewCommand = result.command;
+    result.previewCommand.push_back(environment("QUORBEL_PREVIEW_EXE"));
     std::string program = environment("QUORBEL_EXE");
     result.command.push_back(program);
     result.moduleName = fs::path(program).filename().string();
@@ -36,12 +40,6 @@ const Settings& settings() {
     return result;
   }();
   return loaded;
-}
-
-std::string crlf(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
 }
 
 const std::string kDialogue = crlf(
@@ -54,6 +52,8 @@ std::string report(const std::string& className, const std::string& message) {
   return "Exception " + className + " in module " + settings().moduleName +
          " at ########.\n" + message + ".\r\n";
 }
+
+std::string diskFull() { return "I/O error " + std::to_string(kDiskFull); }
 
 std::string halved(const std::string& input) {
   std::string values;
@@ -84,6 +84,40 @@ Lines regionFilled(int count, const std::string& values, std::size_t& next) {
   Lines lines = region(count);
   for (int i = 1; i <= count && next < values.size(); ++i) {
     lines[i] = "P" + std::to_string(i) + "=" + decimal(values[next++]);
+  }
+  return lines;
+}
+
+Lines randomTemplate(std::mt19937& random, int lineCount) {
+  const char* markers[] = {"Type=91", "TYPE=91", "type=91", "Type=91 ",
+                           "P16=15",  "p16=15",  "P16=15 ", "P16=15"};
+  auto number = [&random] { return std::to_string(random() % 1000); };
+  Lines lines;
+  for (int i = 0; i < lineCount; ++i) {
+    switch (random() % 12) {
+      case 0:
+        lines.push_back(markers[random() % 8]);
+        break;
+      case 1:
+        lines.push_back("");
+        break;
+      case 2:
+        lines.push_back("p" + number() + "=v" + number());
+        break;
+      case 3:
+        lines.push_back("Name=" + number());
+        break;
+      case 4:
+        lines.push_back(random() % 2 ? "P" : "PX " + number());
+        break;
+      case 5:
+        lines.push_back("P3=" + number() + "=" +
+                        std::string(900 + random() % 300, 'z'));
+        break;
+      default:
+        lines.push_back("P" + number() + "=v" + number());
+        break;
+    }
   }
   return lines;
 }
@@ -164,6 +198,18 @@ RunOutcome EndToEndTest::runTyped(const std::string& typed) {
   request.standardInput = typed;
   RunOutcome outcome = runCommand(request);
   outcome.standardOutput = maskPlace(outcome.standardOutput);
+  return outcome;
+}
+
+RunOutcome EndToEndTest::runPreview(const std::vector<std::string>& arguments) {
+  RunRequest request;
+  request.command = settings().previewCommand;
+  request.command.insert(request.command.end(), arguments.begin(),
+                         arguments.end());
+  request.workingDirectory = folder_.string();
+  RunOutcome outcome = runCommand(request);
+  std::erase(outcome.standardOutput, '\r');
+  std::erase(outcome.standardError, '\r');
   return outcome;
 }
 

@@ -4,9 +4,10 @@
 // code compared byte for byte. Also the small builders of templates and
 // expected patches that the cases share.
 //
-// From the environment: QUORBEL_EXE, the program; QUORBEL_WRAPPER, words put
-// before it (such as an emulator), may be empty; QUORBEL_ANSWER_END, the
-// typed answers' line end, LF or CRLF.
+// From the environment: QUORBEL_EXE, the program, and QUORBEL_PREVIEW_EXE,
+// its preview; QUORBEL_WRAPPER, words put before them (such as an
+// emulator), may be empty; QUORBEL_ANSWER_END, the typed answers' line end,
+// LF or CRLF.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,20 +15,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "tests/reference_rules.h"
 #include "tests/run_program.h"
 
 namespace quorbel::testing {
 
 // Path inside the folder -> contents; links and folders by a note.
 using Folder = std::map<std::string, std::string>;
-using Lines = std::vector<std::string>;
 
 struct Settings {
-  // The wrapper's words, then the program.
+  // The wrapper's words, then the program; and the same for the preview.
   std::vector<std::string> command;
+  std::vector<std::string> previewCommand;
   // The program's file name, as the failure report shows it.
   std::string moduleName;
   // "\n" or "\r\n"; empty when the setting is missing or wrong.
@@ -36,15 +39,15 @@ struct Settings {
 
 const Settings& settings();
 
-// Each line followed by CR LF, as the program writes every line.
-std::string crlf(const Lines& lines);
-
 extern const std::string kDialogue;  // title and the two prompts
 extern const std::string kNotice;    // the truncation notice
 extern const std::string kFinished;
 
 // A failure report with its place masked as ########.
 std::string report(const std::string& className, const std::string& message);
+
+// The message of a full disk, or of a file-size limit reached.
+std::string diskFull();
 
 // Each input byte halved, at most 2048 of them: the sample as "temp" holds it.
 std::string halved(const std::string& input);
@@ -61,6 +64,11 @@ Lines region(int count);
 // The region after the run: its parameter lines take values from `next`
 // on, while they last.
 Lines regionFilled(int count, const std::string& values, std::size_t& next);
+
+// Lines of every kind the rules tell apart, markers often enough that
+// regions open and close within and across templates. A line that takes a
+// value always changes: no old value text is a number.
+Lines randomTemplate(std::mt19937& random, int lineCount);
 
 // The lines between a "Name=" line and a "Version=" line.
 Lines framed(const std::string& name, Lines middle);
@@ -86,11 +94,17 @@ class EndToEndTest : public ::testing::Test {
   RunOutcome run(const std::string& inputName, const std::string& patchName);
   // Runs the program with exactly these bytes on standard input.
   RunOutcome runTyped(const std::string& typed);
+  // Runs the preview with these arguments; its output's line ends are
+  // made LF.
+  RunOutcome runPreview(const std::vector<std::string>& arguments);
 
   // The outcome and every file of the folder against `expected`.
   void expectRun(const RunOutcome& outcome, const std::string& output,
                  int exitCode);
   void expectFinished(const RunOutcome& outcome, bool truncated = false);
+
+  // Every file of the folder, as `expected` describes them.
+  Folder contents() const;
 
   // A file's path in the folder.
   std::filesystem::path path(const std::string& name) const {
@@ -106,8 +120,6 @@ class EndToEndTest : public ::testing::Test {
   RunRequest options;
 
  private:
-  Folder contents() const;
-
   std::filesystem::path folder_;
 };
 

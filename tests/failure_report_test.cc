@@ -32,25 +32,29 @@ class FailureReportTest : public ::testing::Test {
 };
 
 TEST(IoMessageTest, TableAndFallback) {
-  EXPECT_EQ(ioMessage(2), "File not found");
-  EXPECT_EQ(ioMessage(3), "Invalid filename");
-  EXPECT_EQ(ioMessage(4), "Too many open files");
-  EXPECT_EQ(ioMessage(5), "File access denied");
-  EXPECT_EQ(ioMessage(100), "Read beyond end of file");
-  EXPECT_EQ(ioMessage(101), "Disk full");
-  EXPECT_EQ(ioMessage(103), "I/O error 103");
-  EXPECT_EQ(ioMessage(112), "I/O error 112");
+  EXPECT_EQ(ioMessage(kFileNotFound), "File not found");
+  EXPECT_EQ(ioMessage(kPathNotFound), "Invalid filename");
+  EXPECT_EQ(ioMessage(kTooManyOpenFiles), "Too many open files");
+  EXPECT_EQ(ioMessage(kAccessDenied), "File access denied");
+  EXPECT_EQ(ioMessage(kReadBeyondEnd), "Read beyond end of file");
+  EXPECT_EQ(ioMessage(kShortWrite), "Disk full");
+  EXPECT_EQ(ioMessage(kInvalidNumericInput), "Invalid numeric input");
+  // Codes outside the table, the layer's own and the OS's alike.
+  for (std::int32_t code : {kNotBound, kNotOpen, kDiskFull, kDeviceError}) {
+    EXPECT_EQ(ioMessage(code), "I/O error " + std::to_string(code));
+  }
   EXPECT_EQ(ioMessage(-7), "I/O error -7");
 }
 
 TEST_F(FailureReportTest, ReportIsExactAndEndsTheRunWithOne) {
   EXPECT_EQ(runProgram([] {
-              IoResult = 32;
+              IoResult = kSharingViolation;
               checkIo();
             }),
             1);
   EXPECT_EQ(fake.standardOutput().data,
-            std::string(kReportStart) + "I/O error 32.\r\n");
+            std::string(kReportStart) + "I/O error " +
+                std::to_string(kSharingViolation) + ".\r\n");
   EXPECT_EQ(IoResult, 0);
 }
 
@@ -78,7 +82,7 @@ TEST_F(FailureReportTest, ModuleIsTheFileNameWithoutDirectory) {
   };
   OsOverride guard(table);
   runProgram([] {
-    IoResult = 2;
+    IoResult = kFileNotFound;
     checkIo();
   });
   EXPECT_EQ(fake.standardOutput().data,
@@ -103,11 +107,11 @@ TEST_F(FailureReportTest, PlaceTellsChecksApartAndIsStable) {
     return fake.standardOutput().data.substr(0, 52);
   };
   auto first = [] {
-    IoResult = 5;
+    IoResult = kAccessDenied;
     checkIo();
   };
   auto second = [] {
-    IoResult = 6;
+    IoResult = kInvalidHandle;
     checkIo();
   };
   EXPECT_EQ(placeOf(first), placeOf(first));
@@ -140,7 +144,7 @@ TEST_F(FailureReportTest, ReportThatCannotBeWrittenStillEndsWithOne) {
   fake.standardOutput().type = DeviceType::Character;
   fake.injectFault(2, testing::Fault::Fail, true);  // every write fails
   EXPECT_EQ(runProgram([] {
-              IoResult = 2;
+              IoResult = kFileNotFound;
               checkIo();
             }),
             1);
@@ -159,7 +163,7 @@ TEST_F(FailureReportTest, PromptsReachTheConsoleBeforeEachAnswerIsRead) {
     return fake.table().read(handle, buffer, count);
   };
   OsOverride guard(table);
-  EXPECT_EQ(runProgram(RunDriver), 1);
+  EXPECT_EQ(runProgram(driveRun), 1);
   ASSERT_GE(shownAtRead.size(), 2u);
   EXPECT_EQ(shownAtRead.front(), "Quorbel\r\nEnter input filename:\r\n");
   EXPECT_EQ(shownAtRead.back(),

@@ -8,8 +8,6 @@
 namespace quorbel::testing {
 namespace {
 
-constexpr std::int32_t kInvalidHandle = 6;
-constexpr std::int32_t kDeviceError = 1117;
 constexpr OsHandle kStandardInput = 0;
 constexpr OsHandle kStandardOutput = 1;
 

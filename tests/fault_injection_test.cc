@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "app/names_and_limits.h"
 #include "app/run_driver.h"
 #include "fileio/failure_report.h"
+#include "fileio/io_result.h"
 #include "tests/fake_os.h"
 
 namespace quorbel {
@@ -26,15 +28,10 @@ using testing::FakeOs;
 using testing::Fault;
 
 constexpr char kInputName[] = "sample.raw";
-constexpr int kPatchCount = 4;
 constexpr std::size_t kInputLength = 2300;
 
 std::string patchName(int number) {
   return std::to_string(number) + "lead.pch";
-}
-
-std::string templateName(int number) {
-  return std::to_string(number) + "Template.pch";
 }
 
 // count parameter lines "P<i>=<i mod 100>", each ended by CR LF.
@@ -148,7 +145,7 @@ class FaultInjectionTest : public ::testing::Test {
     Outcome run;
     {
       OsOverride guard(fake.table());
-      run.exitCode = runProgram(RunDriver);
+      run.exitCode = runProgram(driveRun);
     }
     run.output = fake.standardOutput().data;
     for (const auto& [name, file] : fake.files()) run.files[name] = file->data;
@@ -266,15 +263,15 @@ Expectation afterFailure(const CallRecord& call, bool atShutdown) {
   // means the names are not known to reach one file, which they do not.
   if (name == "deleteFile" || name == "fileIdentity") return {};
   if (isShutdownWrite(call, atShutdown)) return {Ending::ShutdownLoss, ""};
-  if (name == "open") return {Ending::Report, "File not found"};
-  if (name == "write") return {Ending::Report, "I/O error 112"};
+  if (name == "open") return {Ending::Report, ioMessage(kFileNotFound)};
+  if (name == "write") return {Ending::Report, ioMessage(kDiskFull)};
   if (name == "deviceType") {
     // Standard output on a device of unknown type is released and refuses
     // text, so not even the report can reach it.
     if (call.file == "<stdout>") return {Ending::ReportLost, ""};
-    return {Ending::Report, "I/O error 105"};
+    return {Ending::Report, ioMessage(kNotOpenForOutput)};
   }
-  return {Ending::Report, "I/O error 1117"};  // read, close, size, position
+  return {Ending::Report, ioMessage(kDeviceError)};  // read, close, size...
 }
 
 // A read or write that moves fewer bytes than asked: none of a single
@@ -282,10 +279,10 @@ Expectation afterFailure(const CallRecord& call, bool atShutdown) {
 // file asks for one record and so reports the shortfall.
 Expectation afterShortTransfer(const CallRecord& call, bool atShutdown) {
   if (call.count != 1) return {};
-  if (call.call == "read") return {Ending::Report, "Read beyond end of file"};
+  if (call.call == "read") return {Ending::Report, ioMessage(kReadBeyondEnd)};
   if (call.call != "write") return {};
   if (isShutdownWrite(call, atShutdown)) return {Ending::ShutdownLoss, ""};
-  return {Ending::Report, "Disk full"};
+  return {Ending::Report, ioMessage(kShortWrite)};
 }
 
 // Fails each call of the reference run in turn; returns how many.

@@ -135,8 +135,6 @@ TEST_F(OsTest, ProgramNameAndPlacesInTheImage) {
 }
 
 #ifdef _WIN32
-constexpr std::int32_t kSharingViolation = 32;
-
 // Only Windows enforces what an opener lets others do meanwhile.
 TEST_F(OsTest, SharingIsEnforced) {
   put("f", "x");

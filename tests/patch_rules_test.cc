@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/run_driver.h"
-#include "app/template_rewriter.h"
+#include "app/template_rules.h"
 
 namespace quorbel {
 namespace {

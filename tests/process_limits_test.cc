@@ -71,7 +71,7 @@ TEST_F(ProcessLimitsTest, FileSizeLimitCutsThePatchAndEndsTheRun) {
   RunOutcome outcome = run("sample.raw", "big");
   expected["temp"] = "\x08\x10";
   expected["1big.pch"] = lines.substr(0, kLimit);
-  expectRun(outcome, kDialogue + report("EInOutError", "I/O error 112"), 1);
+  expectRun(outcome, kDialogue + report("EInOutError", diskFull()), 1);
 }
 
 TEST_F(ProcessLimitsTest, FullConsoleEndsTheRunAtOnce) {

@@ -1,92 +1,16 @@
 // Runs over many values and four generated templates, compared with the
-// patches that a plain reading of the rewriting rules makes: the value
-// order, regions across templates, markers, and the stop rule.
+// patches of the reference rules: the value order, regions across
+// templates, markers, and the stop rule.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include "tests/end_to_end_fixture.h"
+#include "tests/reference_rules.h"
 
 namespace quorbel::testing {
 namespace {
-
-bool sameLetters(const std::string& line, const std::string& marker) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-  if (line.size() != marker.size()) return false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (lower(line[i]) != lower(marker[i])) return false;
-  }
-  return true;
-}
-
-// The patches that the rules make of these templates (lines ended by CR LF)
-// and values: one region flag for all templates; a line starting with P
-// inside a region takes the next value in place of what follows its first
-// "=" (999 characters at most); no patch after the one during which the
-// last value went, or after the first one when there are none.
-std::vector<Lines> referencePatches(const std::vector<Lines>& templates,
-                                    const std::string& values) {
-  std::vector<Lines> patches;
-  bool inRegion = false;
-  std::size_t next = 0;
-  for (const Lines& source : templates) {
-    Lines patch;
-    for (std::string line : source) {
-      if (sameLetters(line, "Type=91")) inRegion = true;
-      if (sameLetters(line, "P16=15")) inRegion = false;
-      if (inRegion && !line.empty() && line[0] == 'P' && next < values.size()) {
-        std::size_t equals = line.find('=');
-        std::size_t keep = equals == std::string::npos ? 0 : equals + 1;
-        std::string rest = line.substr(keep);
-        line = line.substr(0, keep) +
-               (rest.size() > 999 ? rest.substr(999) : "") +
-               decimal(values[next++]);
-      }
-      patch.push_back(line);
-    }
-    patches.push_back(patch);
-    if (next == values.size()) break;
-  }
-  return patches;
-}
-
-// Lines of every kind the rules tell apart, markers often enough that
-// regions open and close within and across templates.
-Lines randomTemplate(std::mt19937& random, int lineCount) {
-  const char* markers[] = {"Type=91", "TYPE=91", "type=91", "Type=91 ",
-                           "P16=15",  "p16=15",  "P16=15 ", "P16=15"};
-  auto number = [&random] { return std::to_string(random() % 1000); };
-  Lines lines;
-  for (int i = 0; i < lineCount; ++i) {
-    switch (random() % 12) {
-      case 0:
-        lines.push_back(markers[random() % 8]);
-        break;
-      case 1:
-        lines.push_back("");
-        break;
-      case 2:
-        lines.push_back("p" + number() + "=" + number());
-        break;
-      case 3:
-        lines.push_back("Name=" + number());
-        break;
-      case 4:
-        lines.push_back(random() % 2 ? "P" : "PX " + number());
-        break;
-      case 5:
-        lines.push_back("P3=" + number() + "=" +
-                        std::string(900 + random() % 300, 'z'));
-        break;
-      default:
-        lines.push_back("P" + number() + "=" + number());
-        break;
-    }
-  }
-  return lines;
-}
 
 struct ReferenceCase {
   std::size_t inputLength;

@@ -10,8 +10,8 @@
 #include "fileio/io_result.h"
 #include "fileio/text_file.h"
 #include "tests/fake_os.h"
-#include "tests/fuzz/reference_lines.h"
 #include "tests/fuzz/short_transfers.h"
+#include "tests/reference_rules.h"
 
 namespace quorbel::fuzzing {
 namespace {
@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   bool console = (data[0] & 0x80) != 0;
   std::uint8_t seed = data[0] & 0x7F;
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  require(readerLines(text, seed, console) == referenceLines(text, console),
+  require(readerLines(text, seed, console) ==
+              quorbel::testing::referenceLines(text, console),
           "the lines read differ from the reference");
   return 0;
 }

@@ -3,33 +3,33 @@
 // values and the four templates, separated by 0xFF bytes (parts that are
 // missing are empty).
 //
-// Properties: every template line read comes out as exactly one line ended
-// by CR LF; a line outside a region, or not a parameter line, comes out
-// unchanged; parameter lines of regions take the sample values (0..127) in
-// order until they run out; the phase stops after the patch at whose end
-// they have; "temp" and the templates are left as they were.
+// Properties: the patches are exactly those of the reference rules (every
+// template line comes out as one line ended by CR LF, parameter lines of
+// regions take the values in order, the phase stops after the patch at
+// whose end they have run out); no file is left open; "temp" and the
+// templates are left as they were.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/names_and_limits.h"
 #include "app/template_rewriter.h"
 #include "fileio/failure_report.h"
 #include "fileio/io_result.h"
 #include "tests/fake_os.h"
-#include "tests/fuzz/reference_lines.h"
 #include "tests/fuzz/short_transfers.h"
+#include "tests/reference_rules.h"
 
 namespace quorbel::fuzzing {
 namespace {
 
-constexpr int kTemplateCount = 4;
 constexpr char kBaseName[] = "fuzz.pch";
 
 struct Job {
   std::string values;
-  std::string templates[kTemplateCount];
+  std::string templates[kPatchCount];
 };
 
 Job parse(std::string_view input) {
@@ -45,86 +45,39 @@ Job parse(std::string_view input) {
   for (char c : parts[0]) {
     job.values += static_cast<char>(static_cast<unsigned char>(c) >> 1);
   }
-  for (int n = 0; n < kTemplateCount && n + 1 < static_cast<int>(parts.size());
+  for (int n = 0; n < kPatchCount && n + 1 < static_cast<int>(parts.size());
        ++n) {
     job.templates[n] = std::string(parts[n + 1]);
   }
   return job;
 }
 
-std::string templateName(int number) {
-  return std::to_string(number) + "Template.pch";
-}
-
 std::string patchName(int number) { return std::to_string(number) + kBaseName; }
 
-bool isMarker(std::string_view line, std::string_view marker) {
-  if (line.size() != marker.size()) return false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    char m = marker[i];
-    if (m >= 'a' && m <= 'z') m = static_cast<char>(m - 'a' + 'A');
-    if (c != m) return false;
-  }
-  return true;
-}
-
-// The patch's lines: it must be a sequence of lines each ended by CR LF.
-std::vector<std::string> patchLines(const std::string& patch) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < patch.size()) {
-    std::size_t end = patch.find("\r\n", at);
-    require(end != std::string::npos, "a patch line lacks its CR LF");
-    lines.push_back(patch.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
+// The patches are those of the reference, and no more.
 void checkPatches(const testing::FakeOs& fake, const Job& job) {
-  std::size_t used = 0;
-  bool inRegion = false;
-  int number = 1;
-  for (; number <= kTemplateCount; ++number) {
-    require(fake.exists(patchName(number)), "a patch is missing");
-    std::vector<std::string> read = referenceLines(job.templates[number - 1]);
-    std::vector<std::string> written =
-        patchLines(fake.contents(patchName(number)));
-    require(written.size() == read.size(),
-            "the patch does not hold one line per template line");
-    for (std::size_t i = 0; i < read.size(); ++i) {
-      const std::string& line = read[i];
-      if (isMarker(line, "Type=91")) inRegion = true;
-      if (isMarker(line, "P16=15")) inRegion = false;
-      bool takesValue = inRegion && !line.empty() && line[0] == 'P' &&
-                        used < job.values.size();
-      if (!takesValue) {
-        require(written[i] == line, "a line was changed");
-        continue;
-      }
-      int value = static_cast<unsigned char>(job.values[used++]);
-      require(value <= 127, "a value is out of range");
-      std::string suffix = std::to_string(value);
-      require(written[i].ends_with(suffix), "the value is not the next one");
-      std::size_t equals = line.find('=');
-      std::size_t kept = equals == std::string::npos ? 0 : equals + 1;
-      std::string expected = line.substr(0, kept);
-      if (line.size() - kept > 999) expected += line.substr(kept + 999);
-      require(written[i] == expected + suffix, "a parameter line is wrong");
-    }
-    if (used == job.values.size()) break;
+  std::vector<testing::Lines> templates;
+  for (const std::string& source : job.templates) {
+    templates.push_back(testing::referenceLines(source));
   }
-  for (++number; number <= kTemplateCount; ++number) {
-    require(!fake.exists(patchName(number)), "a patch after the last");
+  std::vector<testing::Lines> expected =
+      testing::referencePatches(templates, job.values);
+  for (int number = 1; number <= kPatchCount; ++number) {
+    if (number > static_cast<int>(expected.size())) {
+      require(!fake.exists(patchName(number)), "a patch after the last");
+    } else {
+      require(fake.exists(patchName(number)), "a patch is missing");
+      require(fake.contents(patchName(number)) ==
+                  testing::crlf(expected[number - 1]),
+              "a patch differs from the reference");
+    }
   }
 }
 
 void runPhase(const Job& job, std::uint8_t seed) {
   testing::FakeOs fake;
   fake.addFile("temp", job.values);
-  for (int n = 1; n <= kTemplateCount; ++n) {
+  for (int n = 1; n <= kPatchCount; ++n) {
     fake.addFile(templateName(n), job.templates[n - 1]);
   }
   {
@@ -132,14 +85,14 @@ void runPhase(const Job& job, std::uint8_t seed) {
     OsOverride guard(shortTransfers.table());
     IoResult = 0;
     try {
-      TemplateRewriter(kBaseName, "sample.raw");
+      rewriteTemplates(kBaseName, protectedFiles("sample.raw"));
     } catch (const Exception& error) {
       require(false, error.message().c_str());
     }
   }
   require(fake.openHandles() == 2, "a file was left open");
   require(fake.contents("temp") == job.values, "temp changed");
-  for (int n = 1; n <= kTemplateCount; ++n) {
+  for (int n = 1; n <= kPatchCount; ++n) {
     require(fake.contents(templateName(n)) == job.templates[n - 1],
             "a template changed");
   }

@@ -1,0 +1,75 @@
+# What `cmake --install` puts where, and the package CPack makes of that
+# tree: a Debian package on Linux, a zip for Windows. The including file
+# sets QUORBEL_PROGRAMS, the program targets to install.
+include(GNUInstallDirs)
+
+set(QUORBEL_EXAMPLES
+  examples/1Template.pch
+  examples/2Template.pch
+  examples/3Template.pch
+  examples/4Template.pch
+  examples/sample.raw)
+
+if(WIN32)
+  # One folder: the programs, README.txt and the examples beside them, as a
+  # Windows user unpacks and runs them. There is no manual page there.
+  install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION .)
+  install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
+
+  set(readmeText ${CMAKE_CURRENT_BINARY_DIR}/README.txt)
+  add_custom_command(
+    OUTPUT ${readmeText}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
+            -DOUTPUT=${readmeText} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+    VERBATIM)
+  add_custom_target(quorbel_readme_text ALL DEPENDS ${readmeText})
+  install(FILES ${readmeText} DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+else()
+  install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${QUORBEL_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+  # The pages carry the project's version; Debian wants them compressed
+  # (gzip -n: no name or time stamp inside, so a rebuild gives the same
+  # bytes), and man finds them so under any prefix.
+  find_program(QUORBEL_GZIP gzip REQUIRED)
+  set(pages)
+  foreach(program IN LISTS QUORBEL_PROGRAMS)
+    set(page ${CMAKE_CURRENT_BINARY_DIR}/doc/${program}.1)
+    configure_file(doc/${program}.1 ${page} @ONLY)
+    add_custom_command(
+      OUTPUT ${page}.gz
+      COMMAND ${QUORBEL_GZIP} -9 -n -f -k ${page}
+      DEPENDS ${page}
+      VERBATIM)
+    list(APPEND pages ${page}.gz)
+  endforeach()
+  add_custom_target(quorbel_manual_pages ALL DEPENDS ${pages})
+  install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  set(CPACK_GENERATOR DEB)
+endif()
+
+set(CPACK_PACKAGE_VENDOR "Quorbel developers")
+set(CPACK_PACKAGE_CONTACT "Quorbel developers <quorbel@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "turn a raw file of bytes into patches for the Nord Modular")
+set(CPACK_PACKAGE_DESCRIPTION
+"Quorbel reads any file as plain bytes, halves each byte to a value of
+0 to 127 and writes up to 2048 such values into the parameter lines of
+four template patches that you prepare, making up to four new patch files
+for the Nord Modular synthesizer. It asks two questions on the console
+and works in the current folder.
+
+The package holds the program, its manual page, the README and four
+small example templates with a sample input.")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)

@@ -1,0 +1,277 @@
+// quorbel-preview end to end: on generated folders its patch lines and
+// summary must be what quorbel then writes, and it must leave the folder as
+// it was; each warning on a folder made for it; its exit codes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/names_and_limits.h"
+#include "tests/end_to_end_fixture.h"
+#include "tests/reference_rules.h"
+
+namespace quorbel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string counted(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+Lines outputLines(const std::string& output) {
+  Lines lines;
+  std::istringstream stream(output);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// The lines that tell what the run does: one per patch, and the summary.
+Lines planLines(const std::string& output) {
+  Lines plan;
+  for (const std::string& line : outputLines(output)) {
+    if (line.starts_with("Patch ") || line.starts_with("Summary: ")) {
+      plan.push_back(line);
+    }
+  }
+  return plan;
+}
+
+// The template's bytes, with line ends of one kind or mixed, sometimes a
+// line feed inside a line, and sometimes a Ctrl-Z with more after it.
+std::string templateBytes(const Lines& lines, std::mt19937& random) {
+  const int kind = random() % 6;  // CR LF thrice as often as the others
+  std::string bytes;
+  for (const std::string& line : lines) {
+    if (random() % 40 == 0) bytes += "\x1A";
+    bytes += line;
+    if (kind != 5 && random() % 30 == 0) bytes += "\nfeed";
+    if (kind == 3 || (kind == 4 && random() % 2 == 0)) {
+      bytes += "\r";
+    } else {
+      bytes += kind == 5 ? "\n" : "\r\n";
+    }
+  }
+  return bytes;
+}
+
+class PreviewTest : public EndToEndTest {
+ protected:
+  // Runs the preview and then quorbel on the folder, and tells the plan
+  // lines that quorbel's patches and "temp" show, one per patch and the
+  // summary, as the preview should print them.
+  Lines planOfTheRun(const std::string& input) {
+    RunOutcome outcome = run("in.raw", "out");
+    Folder after = contents();
+    Lines plan;
+    std::size_t used = 0;
+    std::size_t written = 0;
+    for (int n = 1; n <= 4; ++n) {
+      std::string patch = std::to_string(n) + "out.pch";
+      std::string line = "Patch " + std::to_string(n) + ": ";
+      if (!after.count(patch)) {
+        plan.push_back(line + "not written");
+        continue;
+      }
+      if (!after.count(templateName(n))) {
+        plan.push_back(line + "the run would fail: File not found.");
+        EXPECT_EQ(describe(outcome), "exit code 1");
+        continue;
+      }
+      // A line that took a value has changed; no other line has.
+      Lines source = referenceLines(after.at(templateName(n)));
+      Lines made = referenceLines(after.at(patch));
+      EXPECT_EQ(source.size(), made.size()) << patch;
+      std::size_t values = 0;
+      for (std::size_t i = 0; i < source.size() && i < made.size(); ++i) {
+        values += source[i] != made[i];
+      }
+      line += counted(values, "value");
+      if (values > 0) {
+        line += ", " + std::to_string(used + 1) + " to " +
+                std::to_string(used + values);
+      }
+      plan.push_back(line);
+      used += values;
+      ++written;
+    }
+    std::size_t valuesRead =
+        after.count("temp") ? after.at("temp").size() : halved(input).size();
+    plan.push_back("Summary: patches written " + std::to_string(written) +
+                   ", values used " + std::to_string(used) +
+                   ", values unused " + std::to_string(valuesRead - used) +
+                   ".");
+    return plan;
+  }
+};
+
+class PreviewPropertyTest : public PreviewTest,
+                            public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(PreviewPropertyTest, TellsWhatTheRunWritesAndWritesNothing) {
+  // Each start of a program under an emulator costs about half a second.
+  if (settings().command.size() > 1 && GetParam() >= 40) {
+    GTEST_SKIP() << "40 folders suffice under a wrapper";
+  }
+  std::mt19937 random(GetParam());
+  std::string input = sampleBytes(random() % 3001, GetParam());
+  put("in.raw", input);
+  for (int n = 1; n <= 4; ++n) {
+    if (random() % 10 == 0) continue;  // missing
+    put(templateName(n),
+        templateBytes(randomTemplate(random, static_cast<int>(random() % 400)),
+                      random));
+  }
+
+  Folder before = contents();
+  RunOutcome preview = runPreview({"in.raw"});
+  EXPECT_EQ(contents(), before) << "the preview changed the folder";
+  Lines plan = planOfTheRun(input);
+  EXPECT_EQ(planLines(preview.standardOutput), plan) << preview.standardOutput;
+  bool fails = std::any_of(plan.begin(), plan.end(), [](const auto& line) {
+    return line.find("would fail") != std::string::npos;
+  });
+  bool warned = preview.standardOutput.find("Warning: ") != std::string::npos;
+  EXPECT_EQ(describe(preview), "exit code " + std::to_string(fails    ? 2
+                                                             : warned ? 1
+                                                                      : 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, PreviewPropertyTest,
+                         ::testing::Range(0u, 150u));
+
+struct WarningCase {
+  const char* name;
+  std::vector<std::string> templates;  // the bytes of 1Template.pch, ...
+  std::string input;
+  std::string warning;  // the start of the one warning line expected
+  // An empty input needs template 1 only.
+  friend void PrintTo(const WarningCase& c, std::ostream* out) {
+    *out << c.name;
+  }
+};
+
+class PreviewWarningTest : public PreviewTest,
+                           public ::testing::WithParamInterface<WarningCase> {};
+
+TEST_P(PreviewWarningTest, WarnsOnceAndEndsWithOne) {
+  for (std::size_t i = 0; i < GetParam().templates.size(); ++i) {
+    put(templateName(static_cast<int>(i + 1)), GetParam().templates[i]);
+  }
+  put("in.raw", GetParam().input);
+  RunOutcome preview = runPreview({"in.raw"});
+  Lines warnings;
+  for (const std::string& line : outputLines(preview.standardOutput)) {
+    if (line.starts_with("Warning: ")) warnings.push_back(line);
+  }
+  ASSERT_EQ(warnings.size(), 1u) << preview.standardOutput;
+  EXPECT_TRUE(warnings[0].starts_with(GetParam().warning)) << warnings[0];
+  EXPECT_EQ(describe(preview), "exit code 1");
+}
+
+const std::string kRegion = crlf({"Type=91", "P1=1", "P16=15"});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PreviewWarningTest,
+    ::testing::Values(
+        WarningCase{"BlankAfterMarker",
+                    {crlf({"Name=x", "Type=91 ", "P1=1"})},
+                    "",
+                    "Warning: 1Template.pch:2: \"Type=91 \" is no marker"},
+        WarningCase{"SpacedMarker",
+                    {crlf({"Type = 91", "P1=1"})},
+                    "",
+                    "Warning: 1Template.pch:1: \"Type = 91\" is no marker"},
+        WarningCase{"IndentedEnd",
+                    {crlf({"Type=91", "P1=1", "\tP16=15", "P16=15"})},
+                    "",
+                    "Warning: 1Template.pch:3: \"\tP16=15\" is no marker"},
+        WarningCase{"LineFeedsOnly",
+                    {"Type=91\nP1=1\nP16=15\n"},
+                    "",
+                    "Warning: 1Template.pch:1: line feeds but no carriage"},
+        WarningCase{"KeyThatIsNoParameter",
+                    {crlf({"Type=91", "P1=1", "Position=2", "P16=15"})},
+                    "",
+                    "Warning: 1Template.pch:3: \"Position=2\" takes a value"},
+        WarningCase{"ParameterWithoutEquals",
+                    {crlf({"Type=91", "Pitch", "P16=15"})},
+                    "",
+                    "Warning: 1Template.pch:2: \"Pitch\" takes a value, which "
+                    "replaces the whole line"},
+        WarningCase{"RegionOpenAtTheEnd",
+                    {kRegion, kRegion, crlf({"Name=3", "Type=91", "P1=1"}),
+                     crlf({"P2=2"})},
+                    std::string(10, '\x10'),
+                    "Warning: 3Template.pch:2: the region that starts here is "
+                    "still open"},
+        WarningCase{"BytesAfterCtrlZ",
+                    {kRegion + "\x1A" + "P1=2\r\n"},
+                    "",
+                    "Warning: 1Template.pch:4: the Ctrl-Z at byte 24 ends the "
+                    "template: the 6 bytes after it"},
+        WarningCase{
+            "LongValueText",
+            {crlf({"Type=91", "P1=" + std::string(1200, '7'), "P16=15"})},
+            "",
+            "Warning: 1Template.pch:2: the value text has 1200 "
+            "characters"},
+        // A recording's silence wavers between two neighbouring values.
+        WarningCase{"SilenceAtTheStart",
+                    {kRegion, kRegion, kRegion, kRegion},
+                    std::string(70, '\x7E') + std::string(30, '\x82') + "",
+                    "Warning: in.raw: the first 100 values lie within 2"}),
+    [](const ::testing::TestParamInfo<WarningCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST_F(PreviewTest, BundledExamplesWarnNothing) {
+  for (const auto& entry : fs::directory_iterator(QUORBEL_EXAMPLES)) {
+    std::ifstream file(entry.path(), std::ios::binary);
+    put(entry.path().filename().string(),
+        {std::istreambuf_iterator<char>(file), {}});
+  }
+  RunOutcome preview = runPreview({"sample.raw"});
+  EXPECT_EQ(describe(preview), "exit code 0") << preview.standardOutput;
+  EXPECT_EQ(preview.standardOutput.find("Warning"), std::string::npos);
+  EXPECT_TRUE(preview.standardOutput.ends_with(
+      "Summary: patches written 4, values used 240, values unused 16.\n"));
+}
+
+// Exit code 2, with one line on standard error naming the file, when a file
+// the run needs cannot be read or the call is wrong.
+TEST_F(PreviewTest, CannotPreview) {
+  put("1Template.pch", kRegion);
+  put("in.raw", "\x10\x20");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string error;
+  } cases[] = {
+      {{"absent.raw"}, "quorbel-preview: absent.raw: File not found.\n"},
+      // The run reaches template 2: the input has more values than 1 holds.
+      {{"in.raw"}, "quorbel-preview: 2Template.pch: File not found.\n"},
+      // Without an input, a template that a long input would reach.
+      {{}, "quorbel-preview: 2Template.pch: File not found.\n"},
+      {{"--verbose"}, "quorbel-preview: unknown option\n"},
+      {{"in.raw", "more.raw"}, "quorbel-preview: more than one INPUT\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.arguments));
+    RunOutcome preview = runPreview(c.arguments);
+    EXPECT_EQ(describe(preview), "exit code 2");
+    EXPECT_TRUE(preview.standardError.starts_with(c.error))
+        << preview.standardError;
+  }
+  RunOutcome help = runPreview({"--help"});
+  EXPECT_EQ(describe(help), "exit code 0");
+  EXPECT_TRUE(
+      help.standardOutput.starts_with("usage: quorbel-preview [INPUT]"));
+}
+
+}  // namespace
+}  // namespace quorbel::testing
