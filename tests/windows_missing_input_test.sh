@@ -3,13 +3,11 @@
 # input file is missing: the exact dialogue and failure report and exit
 # code 1. Only a program that really ran can give this output, so a Wine
 # that starts nothing and exits 0 fails here.
-#   windows_missing_input_test.sh FOLDER COMMAND... PROGRAM.exe
+#   windows_missing_input_test.sh FOLDER COMMAND...  (COMMAND runs quorbel.exe)
 set -uo pipefail
 
 folder=$1
 shift
-# The report names the program's own file.
-module=$(basename "${!#}")
 rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || exit 1
 
 printf 'missing.raw\r\nsmoke\r\n' | "$@" >output
@@ -19,8 +17,8 @@ status=$?
 sed -E 's/ at [0-9A-F]{8}\.$/ at ADDRESS./' output >found
 printf '%s\r\n' Quorbel 'Enter input filename:' \
   'Enter a name for your new patch:' >expected
-printf 'Exception EInOutError in module %s at ADDRESS.\nFile not found.\r\n' \
-  "$module" >>expected
+printf 'Exception EInOutError in module quorbel.exe at ADDRESS.\nFile not found.\r\n' \
+  >>expected
 
 failed=0
 if ! cmp -s expected found; then

@@ -4,8 +4,9 @@
 # POSIX build can do: it is built for this machine beside the Windows build
 # and given the Windows program to run.
 
-# The programs a Windows user gets; each one has every test below.
-set(QUORBEL_WINDOWS_PROGRAMS quorbel)
+# The programs a Windows user gets, each with its image checked; the
+# end-to-end suite runs them all.
+set(QUORBEL_WINDOWS_PROGRAMS quorbel quorbel-preview)
 
 # Which image the toolchain must have made, as objdump names its format.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -41,14 +42,11 @@ foreach(target IN LISTS QUORBEL_UNIT_TESTS)
                        PROPERTIES FIXTURES_REQUIRED wine)
 endforeach()
 
-foreach(program IN LISTS QUORBEL_WINDOWS_PROGRAMS)
-  set(test ${program}_windows_missing_input)
-  add_test(NAME ${test}
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_missing_input_test.sh
-                   ${CMAKE_CURRENT_BINARY_DIR}/${test}
-                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${program}>)
-  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine)
-endforeach()
+add_test(NAME windows_missing_input
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_missing_input_test.sh
+                 ${CMAKE_CURRENT_BINARY_DIR}/windows_missing_input
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorbel>)
+set_tests_properties(windows_missing_input PROPERTIES FIXTURES_REQUIRED wine)
 
 include(ExternalProject)
 ExternalProject_Add(native_end_to_end
@@ -60,20 +58,18 @@ ExternalProject_Add(native_end_to_end
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 
-# The whole suite against each Windows program, answered with CR LF as the
+# The whole suite against the Windows programs, answered with CR LF as the
 # console types, in two shards that run side by side. The suite's tests of
 # its own child-process runner ran in the native build already.
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " wrapper)
 set(shards 2)
 math(EXPR lastShard "${shards} - 1")
-foreach(program IN LISTS QUORBEL_WINDOWS_PROGRAMS)
-  foreach(shard RANGE ${lastShard})
-    set(test ${program}_windows_end_to_end_${shard})
-    add_test(NAME ${test}
-             COMMAND ${CMAKE_BINARY_DIR}/native/tests/quorbel_end_to_end_tests
-                     --gtest_filter=-RunCommandTest.*)
-    set_tests_properties(${test} PROPERTIES
-      FIXTURES_REQUIRED wine
-      ENVIRONMENT "QUORBEL_EXE=$<TARGET_FILE:${program}>;QUORBEL_WRAPPER=${wrapper};QUORBEL_ANSWER_END=CRLF;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
-  endforeach()
+foreach(shard RANGE ${lastShard})
+  set(test windows_end_to_end_${shard})
+  add_test(NAME ${test}
+           COMMAND ${CMAKE_BINARY_DIR}/native/tests/quorbel_end_to_end_tests
+                   --gtest_filter=-RunCommandTest.*)
+  set_tests_properties(${test} PROPERTIES
+    FIXTURES_REQUIRED wine
+    ENVIRONMENT "QUORBEL_EXE=$<TARGET_FILE:quorbel>;QUORBEL_PREVIEW_EXE=$<TARGET_FILE:quorbel-preview>;QUORBEL_WRAPPER=${wrapper};QUORBEL_ANSWER_END=CRLF;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
 endforeach()
