@@ -55,11 +55,14 @@ case $arch in
 esac
 if [[ $command == setup ]]; then
   mode=$(chooseMode)
-elif ! mode=$(cat "$prefix/.complete" 2>/dev/null); then
-  # No prefix, no server to stop.
-  [[ $command == stop ]] && exit 0
-  echo "wine.sh: no Wine prefix $prefix: make it with 'setup' first" >&2
-  exit 1
+else
+  mode=$(cat "$prefix/.complete" 2>/dev/null) || true
+  if [[ $mode != native && $mode != emulated ]]; then
+    # No prefix, no server to stop.
+    [[ $command == stop ]] && exit 0
+    echo "wine.sh: no Wine prefix $prefix: make it with 'setup' first" >&2
+    exit 1
+  fi
 fi
 
 if [[ $mode == native ]]; then
