@@ -4,28 +4,30 @@
 # POSIX build can do: it is built for this machine beside the Windows build
 # and given the Windows program to run.
 
+# The programs a Windows user gets, each with its image checked; the
+# end-to-end suite runs them all.
+set(QUORBEL_WINDOWS_PROGRAMS quorbel quorbel-preview)
+
 # Which image the toolchain must have made, as objdump names its format.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(QUORBEL_IMAGE_FORMAT pei-i386)
 else()
   set(QUORBEL_IMAGE_FORMAT pei-x86-64)
 endif()
-add_test(NAME windows_image
-         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP}
-                 -DIMAGE=$<TARGET_FILE:quorbel>
-                 -DFORMAT=${QUORBEL_IMAGE_FORMAT}
-                 -P ${CMAKE_CURRENT_SOURCE_DIR}/check_windows_image.cmake)
+foreach(program IN LISTS QUORBEL_WINDOWS_PROGRAMS)
+  add_test(NAME ${program}_windows_image
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP}
+                   -DIMAGE=$<TARGET_FILE:${program}>
+                   -DFORMAT=${QUORBEL_IMAGE_FORMAT}
+                   -P ${CMAKE_CURRENT_SOURCE_DIR}/check_windows_image.cmake)
+endforeach()
 
-# Off only where Wine cannot run the build's programs (a 64-bit kernel
-# without 32-bit support cannot run 32-bit Wine): the build and the image
-# check still run.
-option(QUORBEL_WINE_TESTS "Run the Windows build's tests under Wine" ON)
-if(NOT QUORBEL_WINE_TESTS)
-  message(WARNING "QUORBEL_WINE_TESTS is OFF: no test runs under Wine")
-  return()
-endif()
-
+# A Wine that cannot run the build's programs fails here, at configure
+# time. A change to the emulation's mmap fix configures again, which
+# rebuilds it.
 execute_process(COMMAND ${QUORBEL_WINE} setup COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/cmake/wine_mmap_noreplace.c)
 
 # One server for the whole test run.
 add_test(NAME wine_start COMMAND ${QUORBEL_WINE} start)
@@ -56,7 +58,7 @@ ExternalProject_Add(native_end_to_end
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 
-# The whole suite against the Windows program, answered with CR LF as the
+# The whole suite against the Windows programs, answered with CR LF as the
 # console types, in two shards that run side by side. The suite's tests of
 # its own child-process runner ran in the native build already.
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " wrapper)
@@ -69,5 +71,5 @@ foreach(shard RANGE ${lastShard})
                    --gtest_filter=-RunCommandTest.*)
   set_tests_properties(${test} PROPERTIES
     FIXTURES_REQUIRED wine
-    ENVIRONMENT "QUORBEL_EXE=$<TARGET_FILE:quorbel>;QUORBEL_WRAPPER=${wrapper};QUORBEL_ANSWER_END=CRLF;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
+    ENVIRONMENT "QUORBEL_EXE=$<TARGET_FILE:quorbel>;QUORBEL_PREVIEW_EXE=$<TARGET_FILE:quorbel-preview>;QUORBEL_WRAPPER=${wrapper};QUORBEL_ANSWER_END=CRLF;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
 endforeach()
