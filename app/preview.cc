@@ -6,7 +6,7 @@
 
 #include "app/names_and_limits.h"
 #include "app/overwrite_guard.h"
-#include "app/sample_extractor.h"
+#include "app/sample_values.h"
 #include "app/template_rules.h"
 #include "fileio/byte_file.h"
 #include "fileio/failure_report.h"

@@ -1,6 +1,7 @@
 #include "app/sample_extractor.h"
 
 #include "app/names_and_limits.h"
+#include "app/sample_values.h"
 #include "fileio/byte_file.h"
 #include "fileio/io_result.h"
 #include "fileio/text_file.h"
@@ -33,20 +34,6 @@ void extractSamples(const std::string& inputName,
   checkIo();
   close(scratch);
   checkIo();
-}
-
-bool readSampleValues(CheckedFile& input,
-                      const std::function<void(SampleValue)>& take) {
-  for (std::uint32_t count = 0;; ++count) {
-    bool end = bytefile::atEnd(input);
-    checkIo();
-    if (end) return false;
-    if (count == kSampleLimit) return true;
-    std::uint8_t byte = 0;
-    bytefile::readRecords(input, &byte, 1);
-    checkIo();
-    take(byte >> 1);
-  }
 }
 
 }  // namespace quorbel

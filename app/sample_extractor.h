@@ -2,13 +2,10 @@
 // the scratch file "temp" of sample values, one byte per value.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/names_and_limits.h"
 #include "app/overwrite_guard.h"
-#include "fileio/checked_file.h"
 
 namespace quorbel {
 
@@ -18,11 +15,5 @@ namespace quorbel {
 // a template.
 void extractSamples(const std::string& inputName,
                     const std::vector<ProtectedFile>& kept);
-
-// Reads the open byte file one byte at a time and gives each byte halved to
-// `take`, at most kSampleLimit of them. True when the input holds more bytes
-// than that; the rest is not read.
-bool readSampleValues(CheckedFile& input,
-                      const std::function<void(SampleValue)>& take);
 
 }  // namespace quorbel
