@@ -36,10 +36,7 @@ struct RawBytes {
           continue;
         }
       }
-      if (c == kEndMarker) {
-        scan->ctrlZOffset = offset;
-        scan->ctrlZLine = scan->crLfEnds + scan->loneCrEnds + 1;
-      }
+      if (c == kEndMarker) scan->ctrlZOffset = offset;
       if (c == '\r') carriageReturn = true;
       if (c == '\n') ++scan->bareLineFeeds;
       ++offset;
@@ -48,7 +45,6 @@ struct RawBytes {
 
   void finish() {
     if (carriageReturn) ++scan->loneCrEnds;
-    scan = nullptr;
   }
 };
 
@@ -87,40 +83,6 @@ bool isParameterKey(const std::string& key) {
                      [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The warnings one template line earns.
-void checkLine(const std::string& line, bool takesValue,
-               std::vector<std::string>& found) {
-  std::string squeezed = line;
-  std::erase_if(squeezed, [](char c) { return c == ' ' || c == '\t'; });
-  for (std::string_view marker : {kRegionStart, kRegionEnd}) {
-    if (!equalsMarker(line, marker) && equalsMarker(squeezed, marker)) {
-      found.push_back(
-          quoted(line) + " is no marker: only \"" + std::string(marker) +
-          "\" itself, without blanks or tabs, " +
-          (marker == kRegionStart ? "starts" : "ends") + " a region");
-    }
-  }
-  if (!takesValue) return;
-  std::size_t equals = line.find('=');
-  if (equals == std::string::npos) {
-    found.push_back(quoted(line) +
-                    " takes a value, which replaces the whole line: it "
-                    "starts with P inside a region and has no \"=\"");
-  } else if (!isParameterKey(line.substr(0, equals))) {
-    found.push_back(quoted(line) +
-                    " takes a value: inside a region every line that starts "
-                    "with P does");
-  }
-  std::size_t valueText = line.size() - valueStart(line);
-  if (valueText > kMaxValueTextReplaced) {
-    found.push_back("the value text has " + std::to_string(valueText) +
-                    " characters: a value replaces only the first " +
-                    std::to_string(kMaxValueTextReplaced) +
-                    ", and the run keeps the other " +
-                    std::to_string(valueText - kMaxValueTextReplaced));
-  }
-}
-
 // Reads the templates in order, the region state carried from one to the
 // next as in the run, and collects what they hold and their warnings.
 struct Scanner {
@@ -134,10 +96,48 @@ struct Scanner {
     preview.warnings.push_back({scan.name, line, std::move(text)});
   }
 
+  // The warnings the line just read earns.
+  void checkLine(const TemplateScan& scan, const std::string& line,
+                 bool takesValue) {
+    // A line with a blank or a tab is no marker, but may look like one.
+    if (line.find_first_of(" \t") != std::string::npos) {
+      std::string squeezed = line;
+      std::erase_if(squeezed, [](char c) { return c == ' ' || c == '\t'; });
+      for (std::string_view marker : {kRegionStart, kRegionEnd}) {
+        if (!equalsMarker(squeezed, marker)) continue;
+        warn(scan, scan.lines,
+             quoted(line) + " is no marker: only \"" + std::string(marker) +
+                 "\" itself, without blanks or tabs, " +
+                 (marker == kRegionStart ? "starts" : "ends") + " a region");
+      }
+    }
+    if (!takesValue) return;
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+      warn(scan, scan.lines,
+           quoted(line) +
+               " takes a value, which replaces the whole line: it starts "
+               "with P inside a region and has no \"=\"");
+    } else if (!isParameterKey(line.substr(0, equals))) {
+      warn(scan, scan.lines,
+           quoted(line) +
+               " takes a value: inside a region every line that starts "
+               "with P does");
+    }
+    std::size_t valueText = line.size() - valueStart(line);
+    if (valueText > kMaxValueTextReplaced) {
+      warn(scan, scan.lines,
+           "the value text has " + std::to_string(valueText) +
+               " characters: a value replaces only the first " +
+               std::to_string(kMaxValueTextReplaced) +
+               ", and the run keeps the other " +
+               std::to_string(valueText - kMaxValueTextReplaced));
+    }
+  }
+
   void readLines(CheckedFile& source, TemplateScan& scan) {
     if (regions.inRegion) scan.regions.push_back({0, 0});
     std::string line;
-    std::vector<std::string> found;
     for (;;) {
       bool end = textfile::atEnd(source);
       checkIo();
@@ -154,9 +154,7 @@ struct Scanner {
         scan.regions.back().endLine = scan.lines;
       }
       if (takes) ++scan.room;
-      found.clear();
-      checkLine(line, takes, found);
-      for (std::string& text : found) warn(scan, scan.lines, std::move(text));
+      checkLine(scan, line, takes);
     }
   }
 
@@ -187,7 +185,7 @@ struct Scanner {
            "as one line");
     }
     if (scan.ctrlZOffset && scan.size > *scan.ctrlZOffset + 1) {
-      warn(scan, scan.ctrlZLine,
+      warn(scan, scan.ctrlZLine(),
            "the Ctrl-Z at byte " + std::to_string(*scan.ctrlZOffset + 1) +
                " ends the template: the " +
                std::to_string(scan.size - *scan.ctrlZOffset - 1) +

@@ -28,9 +28,10 @@ struct TemplateScan {
   std::uint32_t crLfEnds = 0;
   std::uint32_t loneCrEnds = 0;
   std::uint32_t bareLineFeeds = 0;
-  // Where a Ctrl-Z ends the data, if one does.
+  // Where a Ctrl-Z ends the data, if one does. Nothing after it is
+  // counted, so it stands in the line after the line ends above.
   std::optional<std::uint64_t> ctrlZOffset;
-  std::uint32_t ctrlZLine = 0;
+  std::uint32_t ctrlZLine() const { return crLfEnds + loneCrEnds + 1; }
   std::vector<Region> regions;
   // The lines that take a value.
   std::uint32_t room = 0;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/names_and_limits.h"
+#include "fileio/failure_report.h"
 
 namespace quorbel {
 namespace {
@@ -12,9 +13,9 @@ std::string counted(std::uint64_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-// A message as the failure report gives it: with a full stop.
+// A message as the failure report gives it.
 std::string sentence(const std::string& message) {
-  return message.ends_with('.') ? message : message + ".";
+  return needsFullStop(message) ? message + "." : message;
 }
 
 std::string lineEnds(const TemplateScan& scan) {
@@ -48,7 +49,7 @@ void printTemplate(std::ostream& out, const TemplateScan& scan,
   }
   if (scan.ctrlZOffset) {
     out << "  Ctrl-Z at byte " << *scan.ctrlZOffset + 1 << " (line "
-        << scan.ctrlZLine << ") ends the data\n";
+        << scan.ctrlZLine() << ") ends the data\n";
   }
   out << "  room for " << counted(scan.room, "value") << '\n';
 }
@@ -132,13 +133,16 @@ int printPreview(const Preview& preview, std::ostream& out,
                             : "the end of the last template";
     printTemplate(out, templates[i], before, after);
   }
-  std::vector<PreviewWarning> warnings = preview.warnings;
-  if (!preview.scratchRefusal.empty()) {
-    warnings.push_back({kScratchFileName, 0,
-                        "the run would fail before writing any patch: " +
-                            sentence(preview.scratchRefusal)});
+  for (const PreviewWarning& warning : preview.warnings) {
+    printWarning(out, warning);
   }
-  for (const PreviewWarning& warning : warnings) printWarning(out, warning);
+  bool warned = !preview.warnings.empty();
+  if (!preview.scratchRefusal.empty()) {
+    printWarning(out, {kScratchFileName, 0,
+                       "the run would fail before writing any patch: " +
+                           sentence(preview.scratchRefusal)});
+    warned = true;
+  }
 
   const InputScan* input = preview.input ? &*preview.input : nullptr;
   std::string failedFile;
@@ -182,14 +186,13 @@ int printPreview(const Preview& preview, std::ostream& out,
     // A recording's silence is no single value: it wavers a little.
     std::uint32_t flat = flatStart(values);
     if (flat >= 64) {
-      warnings.push_back(
-          {input->name, 0,
-           "the first " + std::to_string(flat) +
-               " values lie within 2 of the first one, " +
-               std::to_string(values[0]) +
-               ": most likely silence at the start of a recording, which "
-               "makes a flat line"});
-      printWarning(out, warnings.back());
+      printWarning(out, {input->name, 0,
+                         "the first " + std::to_string(flat) +
+                             " values lie within 2 of the first one, " +
+                             std::to_string(values[0]) +
+                             ": most likely silence at the start of a "
+                             "recording, which makes a flat line"});
+      warned = true;
     }
   }
 
@@ -212,7 +215,7 @@ int printPreview(const Preview& preview, std::ostream& out,
            << '\n';
     return kCannotPreview;
   }
-  return warnings.empty() ? kNothingWarned : kWarned;
+  return warned ? kWarned : kNothingWarned;
 }
 
 }  // namespace quorbel

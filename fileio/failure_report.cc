@@ -47,12 +47,11 @@ std::size_t formatFailureReport(const Exception& error, const void* place,
   std::string_view module = withoutDirectory(std::string_view(path, pathLength))
                                 .substr(0, kMaxModuleNameLength);
   const std::string& message = error.message();
-  bool addFullStop = !message.empty() && message.back() != '.';
   int length = std::snprintf(
       text, sizeof text, "Exception %s in module %.*s at %08X.\n%s%s",
       error.className(), static_cast<int>(module.size()), module.data(),
       static_cast<unsigned>(os().imageOffset(place)), message.c_str(),
-      addFullStop ? "." : "");
+      needsFullStop(message) ? "." : "");
   if (length < 0) return 0;
   return std::min(static_cast<std::size_t>(length), kMaxReportLength);
 }
@@ -64,6 +63,10 @@ std::string ioMessage(std::int32_t code) {
     if (row.code == code) return row.message;
   }
   return "I/O error " + std::to_string(code);
+}
+
+bool needsFullStop(std::string_view message) {
+  return !message.empty() && message.back() != '.';
 }
 
 [[gnu::noinline]] void raiseError(std::string message) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quorbel {
 
@@ -48,6 +49,10 @@ class EOutOfMemory : public Exception {
 
 // The message for an IoResult code.
 std::string ioMessage(std::int32_t code);
+
+// True when the report adds a full stop after the message: it is not empty
+// and does not end with one already.
+bool needsFullStop(std::string_view message);
 
 // Raises a plain Exception with the message at the place of the call.
 [[noreturn]] void raiseError(std::string message);

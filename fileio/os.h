@@ -24,12 +24,12 @@ inline constexpr std::int32_t kTooManyOpenFiles = 4;
 inline constexpr std::int32_t kAccessDenied = 5;
 inline constexpr std::int32_t kInvalidHandle = 6;
 inline constexpr std::int32_t kSharingViolation = 32;
-inline constexpr std::int32_t kBrokenPipe =
-    109;  // a read whose writer has gone
+// A read whose writer has gone.
+inline constexpr std::int32_t kBrokenPipe = 109;
 inline constexpr std::int32_t kDiskFull = 112;
 inline constexpr std::int32_t kFileNameTooLong = 206;
-inline constexpr std::int32_t kPipeClosing =
-    232;  // a write whose reader has gone
+// A write whose reader has gone.
+inline constexpr std::int32_t kPipeClosing = 232;
 inline constexpr std::int32_t kDeviceError = 1117;
 
 enum class OsAccess : std::uint8_t { Read, Write, ReadWrite };

@@ -53,14 +53,20 @@ int openFlags(OsAccess access, OsExistence existence) {
   return flags;
 }
 
-// A read or a write, made again when a signal interrupted it.
+// Makes the call again while a signal interrupts it; its result is then
+// negative on failure, with errno set.
 template <typename Call>
-OsResult<std::uint32_t> transfer(Call call) {
+auto restarting(Call call) {
   for (;;) {
-    ssize_t n = call();
-    if (n >= 0) return {0, static_cast<std::uint32_t>(n)};
-    if (errno != EINTR) return {lastError(), 0};
+    auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
   }
+}
+
+// A read or write as the table reports it: the count moved, or the error.
+OsResult<std::uint32_t> transferred(ssize_t count) {
+  if (count < 0) return {lastError(), 0};
+  return {0, static_cast<std::uint32_t>(count)};
 }
 
 }  // namespace
@@ -69,33 +75,30 @@ namespace platform {
 
 OsResult<OsHandle> openFile(const char* name, OsAccess access, OsSharing,
                             OsExistence existence) {
-  for (;;) {
-    int fd = ::open(name, openFlags(access, existence), 0666);
-    if (fd >= 0) {
-      // A directory opens for reading on POSIX; as a file it is refused.
-      // An open with write access fails on a directory by itself (EISDIR).
-      struct stat info;
-      if (access == OsAccess::Read && ::fstat(fd, &info) == 0 &&
-          S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return {kAccessDenied, 0};
-      }
-      return {0, fd};
-    }
-    if (errno != EINTR) return {lastError(), 0};
+  int fd = restarting(
+      [&] { return ::open(name, openFlags(access, existence), 0666); });
+  if (fd < 0) return {lastError(), 0};
+  // A directory opens for reading on POSIX; as a file it is refused. An
+  // open with write access fails on a directory by itself (EISDIR).
+  struct stat info;
+  if (access == OsAccess::Read && ::fstat(fd, &info) == 0 &&
+      S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return {kAccessDenied, 0};
   }
+  return {0, fd};
 }
 
 OsResult<std::uint32_t> readFile(OsHandle handle, void* buffer,
                                  std::uint32_t count) {
-  return transfer(
-      [&] { return ::read(static_cast<int>(handle), buffer, count); });
+  return transferred(restarting(
+      [&] { return ::read(static_cast<int>(handle), buffer, count); }));
 }
 
 OsResult<std::uint32_t> writeFile(OsHandle handle, const void* buffer,
                                   std::uint32_t count) {
-  return transfer(
-      [&] { return ::write(static_cast<int>(handle), buffer, count); });
+  return transferred(restarting(
+      [&] { return ::write(static_cast<int>(handle), buffer, count); }));
 }
 
 std::int32_t closeFile(OsHandle handle) {
