@@ -1,0 +1,45 @@
+// The preview's chart as an SVG: the values a run uses, in order, from 0
+// (bottom) to 127 (top), with a line and its number where each patch
+// starts. The numbers come from the preview itself (chart_data.cc); this
+// module only draws them.
+const kSvg = 'http://www.w3.org/2000/svg';
+const kWidth = 720;
+const kHeight = 180;
+const kTop = 24; // room for the patch numbers
+
+function element(name, attributes, text) {
+  const made = document.createElementNS(kSvg, name);
+  for (const [key, value] of Object.entries(attributes)) made.setAttribute(key, value);
+  if (text !== undefined) made.textContent = text;
+  return made;
+}
+
+// `data`: {values, patches: [{number, first, count}]}, or null for none.
+export function drawChart(figure, data) {
+  if (!data || data.values.length === 0) {
+    figure.replaceChildren(Object.assign(document.createElement('p'), {
+      textContent: 'The chart of the values appears here once there are templates and an input.',
+    }));
+    return;
+  }
+  const { values, patches } = data;
+  const x = (index) => (index / values.length) * kWidth;
+  const y = (value) => kTop + (1 - value / 127) * (kHeight - kTop);
+  const svg = element('svg', {
+    viewBox: `0 0 ${kWidth} ${kHeight}`, role: 'img', class: 'chart' });
+  svg.append(element('title', {}, `Values 1 to ${values.length}; patches start at value ` +
+    `${patches.map((patch) => patch.first).join(', ')}`));
+  svg.append(element('rect', { x: 0, y: kTop, width: kWidth, height: kHeight - kTop,
+    class: 'frame' }));
+  const points = values.map((value, i) => `${x(i + 0.5).toFixed(1)},${y(value).toFixed(1)}`);
+  svg.append(element('polyline', { points: points.join(' '), class: 'values' }));
+  patches.forEach((patch, i) => {
+    const left = x(patch.first - 1);
+    svg.append(element('line', { x1: left, x2: left, y1: kTop - 6, y2: kHeight,
+      class: 'boundary' }));
+    // Patches that start close together take turns in two rows.
+    svg.append(element('text', { x: left + 3, y: i % 2 === 0 ? 11 : 21, class: 'number' },
+      String(patch.number)));
+  });
+  figure.replaceChildren(svg);
+}
