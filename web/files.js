@@ -12,8 +12,22 @@ let inputProblem = '';
 let inputOwner = '';
 const pending = new Set();
 
+let batching = false;
+
 function changed() {
-  events.dispatchEvent(new Event('change'));
+  if (!batching) events.dispatchEvent(new Event('change'));
+}
+
+// Runs `change`, a few changes that belong together, with one 'change'
+// event after them.
+export function together(change) {
+  batching = true;
+  try {
+    change();
+  } finally {
+    batching = false;
+  }
+  changed();
 }
 
 export function setTemplates(files, replaceAll = false) {

@@ -34,8 +34,10 @@ async function useExamples() {
   try {
     const [examples, input] = await Promise.all([
       Promise.all(kNames.map(fetchExample)), fetchExample(kExampleInput)]);
-    files.setTemplates(examples, true);
-    files.setInput(input.name, input, 'the examples', 'templates');
+    files.together(() => {
+      files.setTemplates(examples, true);
+      files.setInput(input.name, input, 'the examples', 'templates');
+    });
   } catch (error) {
     say(status, `The examples could not be loaded (${error.message}). ` +
       'Reload the page and try again.');
@@ -65,12 +67,14 @@ document.addEventListener('drop', (event) => {
   event.preventDefault();
   const dropped = [...event.dataTransfer.files];
   const others = dropped.filter((file) => !kNames.includes(file.name));
-  if (others.length === 1) {
+  if (others.length !== 1) {
+    take(dropped);
+    return;
+  }
+  files.together(() => {
     files.setInput(others[0].name, others[0], 'a dropped file', 'templates');
     take(dropped.filter((file) => kNames.includes(file.name)));
-  } else {
-    take(dropped);
-  }
+  });
 });
 
 files.events.addEventListener('change', showList);

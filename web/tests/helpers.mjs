@@ -1,0 +1,177 @@
+// What every browser test shares: the built site served on localhost,
+// Debian's Chromium driven headless, the native programs run on the same
+// files for comparison, and files made at test time.
+import { spawnSync } from 'node:child_process';
+import { createServer } from 'node:http';
+import { mkdtempSync, mkdirSync, readFileSync, writeFileSync, readdirSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, extname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(root, 'build/web');
+export const siteDir = join(buildDir, 'site');
+export const examplesDir = join(root, 'examples');
+const nativeQuorbel = process.env.QUORBEL_EXE ?? join(root, 'build/default/quorbel');
+const nativePreview = process.env.QUORBEL_PREVIEW_EXE ?? join(root, 'build/default/quorbel-preview');
+
+const kTypes = {
+  '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+  '.wasm': 'application/wasm', '.pch': 'application/octet-stream',
+  '.raw': 'application/octet-stream',
+};
+
+// Serves the site on a free port of 127.0.0.1 and counts the bytes sent.
+// Cross-origin isolation lets the page measure its memory.
+export async function serve() {
+  const served = { bytes: 0 };
+  const server = createServer((request, response) => {
+    const path = join(siteDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    let body;
+    try {
+      body = readFileSync(path.endsWith('/') ? join(path, 'index.html') : path);
+    } catch {
+      response.writeHead(404).end();
+      return;
+    }
+    served.bytes += body.length;
+    response.writeHead(200, {
+      'Content-Type': kTypes[extname(path) || '.html'] ?? 'application/octet-stream',
+      'Cross-Origin-Opener-Policy': 'same-origin',
+      'Cross-Origin-Embedder-Policy': 'require-corp',
+      'Cache-Control': 'no-store',
+    }).end(body);
+  });
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  served.url = `http://127.0.0.1:${server.address().port}/`;
+  served.close = () => new Promise((done) => server.close(done));
+  return served;
+}
+
+// Debian's Chromium, headless, with a fresh profile and nothing that
+// reaches beyond this machine.
+export async function launch() {
+  const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
+  return chromium.launchPersistentContext(profile, {
+    executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    acceptDownloads: true,
+    viewport: { width: 1000, height: 1400 },
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--enable-blink-features=ForceEagerMeasureMemory'],
+  });
+}
+
+// Opens the page; any error the page throws fails the test that reads
+// `errors`.
+export async function openPage(context, served) {
+  const page = await context.newPage();
+  page.errors = [];
+  page.on('pageerror', (error) => page.errors.push(error.message));
+  await page.goto(served.url);
+  return page;
+}
+
+export function folder(files) {
+  const made = mkdtempSync(join(tmpdir(), 'quorbel-web-test-'));
+  for (const [name, bytes] of Object.entries(files)) writeFileSync(join(made, name), bytes);
+  return made;
+}
+
+export function examples(names = readdirSync(examplesDir)) {
+  return Object.fromEntries(names.map((name) => [name, readFileSync(join(examplesDir, name))]));
+}
+
+// The files of `dir` other than `before`, by name.
+function newFiles(dir, before) {
+  return Object.fromEntries(readdirSync(dir)
+    .filter((name) => !(name in before) && statSync(join(dir, name)).isFile())
+    .map((name) => [name, readFileSync(join(dir, name))]));
+}
+
+// The native run on `files` with the two answers: its standard output,
+// exit code and the files it made.
+export function nativeRun(files, inputName, patchName) {
+  const dir = folder(files);
+  const run = spawnSync(nativeQuorbel, [], { cwd: dir, input: `${inputName}\n${patchName}\n` });
+  if (run.error) throw run.error;
+  return { stdout: run.stdout.toString('latin1'), exitCode: run.status, files: newFiles(dir, files) };
+}
+
+export function nativePreviewOf(files, inputName) {
+  const dir = folder(files);
+  const run = spawnSync(nativePreview, inputName ? [inputName] : [], { cwd: dir });
+  if (run.error) throw run.error;
+  return { stdout: run.stdout.toString('latin1'), exitCode: run.status };
+}
+
+// The failure report's place differs between builds.
+export function maskPlace(text) {
+  return text.replace(/( at )[0-9A-F]{8}(\.\r?\n)/g, '$1########$2');
+}
+
+// Writes files for the browser's file chooser.
+export function filesOnDisk(files) {
+  const dir = folder(files);
+  return Object.keys(files).map((name) => join(dir, name));
+}
+
+// Clicks `locator` and returns the bytes and name of the download.
+export async function downloaded(page, locator) {
+  const [download] = await Promise.all([page.waitForEvent('download'), locator.click()]);
+  return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
+}
+
+// Presses Run and waits for the exit code the run shows.
+export async function runOnPage(page) {
+  await page.getByRole('button', { name: 'Run', exact: true }).click();
+  await page.getByLabel('Exit code').filter({ hasText: /Exit code \d/ }).waitFor();
+  return {
+    transcript: await page.getByLabel('Console').textContent(),
+    exitCode: await page.getByLabel('Exit code').textContent(),
+  };
+}
+
+// The bytes of every patch link (each named by its download attribute).
+export async function pagePatches(page) {
+  const result = {};
+  const links = page.locator('#patches a');
+  for (let i = 0; i < await links.count(); ++i) {
+    const { name, bytes } = await downloaded(page, links.nth(i));
+    result[name] = bytes;
+  }
+  return result;
+}
+
+// A 16-bit mono PCM WAV of `samples` (-1..1).
+export function wav(samples, rate) {
+  const data = Buffer.alloc(samples.length * 2);
+  samples.forEach((s, i) => data.writeInt16LE(Math.round(Math.max(-1, Math.min(1, s)) * 32767), i * 2));
+  const header = Buffer.alloc(44);
+  header.write('RIFF', 0);
+  header.writeUInt32LE(36 + data.length, 4);
+  header.write('WAVEfmt ', 8);
+  header.writeUInt32LE(16, 16);
+  header.writeUInt16LE(1, 20);
+  header.writeUInt16LE(1, 22);
+  header.writeUInt32LE(rate, 24);
+  header.writeUInt32LE(rate * 2, 28);
+  header.writeUInt16LE(2, 32);
+  header.writeUInt16LE(16, 34);
+  header.write('data', 36);
+  header.writeUInt32LE(data.length, 40);
+  return Buffer.concat([header, data]);
+}
+
+// Speed figures, gathered into one file of the build folder for the bench.
+export function recordFigure(name, value) {
+  const file = join(buildDir, 'bench.json');
+  let figures = {};
+  try { figures = JSON.parse(readFileSync(file, 'utf8')); } catch { /* first figure */ }
+  figures[name] = value;
+  mkdirSync(buildDir, { recursive: true });
+  writeFileSync(file, `${JSON.stringify(figures, null, 2)}\n`);
+  console.log(`# ${name}: ${value}`);
+}
