@@ -1,5 +1,6 @@
 #include "app/overwrite_guard.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "app/names_and_limits.h"
@@ -7,36 +8,73 @@
 #include "fileio/failure_report.h"
 
 namespace quorbel {
+namespace {
+
+constexpr std::string_view kScratchWriter = "The scratch file";
+constexpr std::string_view kDeleteScratch = "delete \"temp\" first";
+
+std::string_view describe(ProtectedFile::Role role) {
+  switch (role) {
+    case ProtectedFile::Role::Template:
+      return "the template";
+    case ProtectedFile::Role::Scratch:
+      return "the scratch file";
+    case ProtectedFile::Role::Input:
+      return "the input file";
+  }
+  return "";
+}
+
+std::vector<ProtectedFile> withRole(std::span<const ProtectedFile> kept,
+                                    ProtectedFile::Role role) {
+  std::vector<ProtectedFile> files;
+  std::copy_if(kept.begin(), kept.end(), std::back_inserter(files),
+               [role](const ProtectedFile& file) { return file.role == role; });
+  return files;
+}
+
+}  // namespace
 
 std::vector<ProtectedFile> protectedFiles(std::string_view inputName) {
   std::vector<ProtectedFile> kept;
   for (int number = 1; number <= kPatchCount; ++number) {
-    kept.push_back({templateName(number), "the template"});
+    kept.push_back({templateName(number), ProtectedFile::Role::Template});
   }
-  kept.push_back({kScratchFileName, "the scratch file"});
-  kept.push_back({std::string(boundName(inputName)), "the input file"});
+  kept.push_back({kScratchFileName, ProtectedFile::Role::Scratch});
+  kept.push_back(
+      {std::string(boundName(inputName)), ProtectedFile::Role::Input});
   return kept;
 }
 
-void refuseScratchFile(const std::vector<ProtectedFile>& kept) {
-  // The input file is the last of the kept files, the templates the first.
-  std::span<const ProtectedFile> files(kept);
-  refuseToOverwrite("The scratch file", kScratchFileName, files.last(1),
+void refuseScratchFile(std::span<const ProtectedFile> kept) {
+  refuseToOverwrite(kScratchWriter, kScratchFileName,
+                    withRole(kept, ProtectedFile::Role::Input),
                     "rename or copy the input file first");
-  refuseToOverwrite("The scratch file", kScratchFileName,
-                    files.first(kPatchCount), "delete \"temp\" first");
+  refuseToOverwrite(kScratchWriter, kScratchFileName,
+                    withRole(kept, ProtectedFile::Role::Template),
+                    kDeleteScratch);
+  std::optional<FileStatus> scratch = statusOf(kScratchFileName, false);
+  if (scratch && scratch->kind == FileKind::Link) {
+    raiseError(std::string(kScratchWriter) + " \"" + kScratchFileName +
+               "\" is a link to another file; " + std::string(kDeleteScratch));
+  }
 }
 
-void refuseToOverwrite(std::string_view writer, const char* name,
+void refuseTemplateThatIsScratch(const std::string& templateName) {
+  const ProtectedFile kept[] = {{templateName, ProtectedFile::Role::Template}};
+  refuseToOverwrite(kScratchWriter, kScratchFileName, kept, kDeleteScratch);
+}
+
+void refuseToOverwrite(std::string_view writer, const std::string& name,
                        std::span<const ProtectedFile> kept,
                        std::string_view advice) {
   // A file that does not exist yet overwrites nothing: one look-up suffices.
   std::optional<FileIdentity> target = identityOf(name);
   if (!target) return;
   for (const ProtectedFile& file : kept) {
-    if (identityOf(file.name.c_str()) == target) {
+    if (identityOf(file.name) == target) {
       raiseError(std::string(writer) + " \"" + name + "\" would overwrite " +
-                 std::string(file.description) + " \"" + file.name + "\"; " +
+                 std::string(describe(file.role)) + " \"" + file.name + "\"; " +
                  std::string(advice));
     }
   }

@@ -12,7 +12,7 @@ namespace quorbel {
 // Reads the input file byte by byte and writes each byte halved to "temp";
 // a longer input is cut to kSampleLimit values with a notice on the console.
 // Refuses, before "temp" is touched, a "temp" that reaches the input file or
-// a template.
+// a template, or that is a link.
 void extractSamples(const std::string& inputName,
                     const std::vector<ProtectedFile>& kept);
 

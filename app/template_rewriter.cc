@@ -20,10 +20,14 @@ void rewriteTemplates(const std::string& baseName,
   RegionState regions;
   std::string line;
   for (int number = 1; number <= kPatchCount; ++number) {
-    bind(patch, std::to_string(number) + baseName);
+    // A template that became "temp" when the run made it would be read
+    // in place of the template; patches written before it stay.
+    refuseTemplateThatIsScratch(templateName(number));
+    const std::string patchName = std::to_string(number) + baseName;
+    bind(patch, patchName);
     // A patch must not overwrite a file the run still reads or that holds
-    // the user's sample; patches written before it stay.
-    refuseToOverwrite("Patch file", patch.name, kept,
+    // the user's sample.
+    refuseToOverwrite("Patch file", patchName, kept,
                       "choose another patch name");
     textfile::create(patch);
     checkIo();

@@ -13,7 +13,8 @@
 namespace quorbel {
 
 // Writes the patches. Refuses, before creating it, a patch file that would
-// overwrite a template, "temp" or the input file.
+// overwrite a template, "temp" or the input file, and a template that has
+// become "temp".
 void rewriteTemplates(const std::string& baseName,
                       const std::vector<ProtectedFile>& kept);
 

@@ -19,6 +19,7 @@ std::string_view boundName(std::string_view name) {
 }
 
 void BindName::operator()(CheckedFile& file, std::string_view name) const {
+  file.nameTooLong = name.size() > kMaxNameLength;
   name = boundName(name);
   std::memcpy(file.name, name.data(), name.size());
   file.name[name.size()] = '\0';
@@ -56,10 +57,20 @@ bool deleteFile(std::string_view name) {
   return os().deleteFile(std::string(name).c_str());
 }
 
-std::optional<FileIdentity> identityOf(const char* name) {
-  OsResult<FileIdentity> identity = os().fileIdentity(name);
+std::optional<FileIdentity> identityOf(std::string_view name) {
+  if (name.size() > kMaxNameLength) return std::nullopt;
+  OsResult<FileIdentity> identity =
+      os().fileIdentity(std::string(name).c_str());
   if (identity.error != 0) return std::nullopt;
   return identity.value;
+}
+
+std::optional<FileStatus> statusOf(std::string_view name, bool followLink) {
+  if (name.size() > kMaxNameLength) return std::nullopt;
+  OsResult<FileStatus> status =
+      os().fileStatus(std::string(name).c_str(), followLink);
+  if (status.error != 0) return std::nullopt;
+  return status.value;
 }
 
 bool startOpen(CheckedFile& file) {
@@ -80,7 +91,9 @@ std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
     file.closeSlot = doNothing;
     return 0;
   }
-  OsResult<OsHandle> opened = os().open(file.name, access, sharing, existence);
+  OsResult<OsHandle> opened =
+      file.nameTooLong ? OsResult<OsHandle>{kFileNameTooLong, 0}
+                       : os().open(file.name, access, sharing, existence);
   if (opened.error != 0) {
     file.state = FileState::Closed;
     return opened.error;

@@ -51,6 +51,10 @@ struct CheckedFile {
   FileSlot flushSlot = nullptr;     // run after each line end
   FileSlot closeSlot = nullptr;     // releases the handle
   char name[kMaxNameLength + 1] = {};
+  // The name given to bind was longer than kMaxNameLength: every open
+  // fails as the OS fails a name too long, rather than reach the file that
+  // the cut name happens to name.
+  bool nameTooLong = false;
   char buffer[kTextBufferSize] = {};
 };
 
@@ -66,8 +70,9 @@ extern std::uint8_t DefaultOpenMode;
 // The name as bind keeps it: its first 259 characters.
 std::string_view boundName(std::string_view name);
 
-// Ties the name (cut to its first 259 characters) to the record and makes it
-// a closed text file. The empty name means the console. Cannot fail.
+// Ties the name to the record and makes it a closed text file. The empty
+// name means the console. Cannot fail; a name longer than 259 characters
+// is kept cut, and every open of it then fails (206).
 //
 // An object rather than a function: for a std::string argument,
 // argument-dependent lookup would otherwise pick std::bind.
@@ -85,8 +90,12 @@ bool deleteFile(std::string_view name);
 
 // The identity of the named file, which tells it apart from every other
 // file whatever name reaches it (a path through another folder, a link);
-// none when it does not exist. Leaves IoResult alone.
-std::optional<FileIdentity> identityOf(const char* name);
+// none when it does not exist or its name is too long to open. Leaves
+// IoResult alone.
+std::optional<FileIdentity> identityOf(std::string_view name);
+
+// What the named file is (see FileStatus); none as for identityOf.
+std::optional<FileStatus> statusOf(std::string_view name, bool followLink);
 
 inline bool isOpen(const CheckedFile& file) {
   return file.state >= FileState::Input;

@@ -20,6 +20,8 @@ const Os& defaultOs() {
       .standardHandle = platform::standardHandle,
       .deleteFile = platform::deleteFile,
       .fileIdentity = platform::fileIdentity,
+      .fileStatus = platform::fileStatus,
+      .linkTarget = platform::linkTarget,
       .programFileName = platform::programFileName,
       .imageOffset = platform::imageOffset,
       .exitProcess = platform::exitProcess,

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace quorbel {
 
@@ -23,6 +24,8 @@ inline constexpr std::int32_t kPathNotFound = 3;
 inline constexpr std::int32_t kTooManyOpenFiles = 4;
 inline constexpr std::int32_t kAccessDenied = 5;
 inline constexpr std::int32_t kInvalidHandle = 6;
+// A position asked of a pipe.
+inline constexpr std::int32_t kIllegalSeek = 29;
 inline constexpr std::int32_t kSharingViolation = 32;
 // A read whose writer has gone.
 inline constexpr std::int32_t kBrokenPipe = 109;
@@ -39,6 +42,18 @@ enum class OsSharing : std::uint8_t { None, Read, Write, ReadWrite };
 enum class OsExistence : std::uint8_t { MustExist, CreateOrEmpty };
 enum class DeviceType : std::uint8_t { Unknown, Disk, Character, Pipe };
 enum class StandardStream : std::uint8_t { Input, Output };
+
+// What a name in a folder is. Device stands for every other kind (a
+// character or block device, a socket).
+enum class FileKind : std::uint8_t { File, Folder, Link, Pipe, Device };
+
+struct FileStatus {
+  FileKind kind = FileKind::File;
+  // False when the permissions refuse this process writing what the name
+  // reaches (through a link, its target); an open may still fail for
+  // another reason.
+  bool writable = true;
+};
 
 // A file's identity: two names reach the same file exactly when the
 // identities are equal (device and inode; volume serial and file index).
@@ -83,6 +98,12 @@ struct Os {
   std::function<bool(const char* name)> deleteFile;
   // The identity of the named file, which must exist.
   std::function<OsResult<FileIdentity>(const char* name)> fileIdentity;
+  // What the name is; with followLink false, a link at its end is itself
+  // the answer (Link), dangling or not. A missing name is an error.
+  std::function<OsResult<FileStatus>(const char* name, bool followLink)>
+      fileStatus;
+  // Where the link points, as written in it.
+  std::function<OsResult<std::string>(const char* name)> linkTarget;
   // Writes the running program's own file name, directory included, into
   // the buffer and returns its length (at most capacity). Allocates nothing:
   // it serves the failure report, which may run when memory is exhausted.

@@ -19,6 +19,8 @@ DeviceType deviceType(OsHandle handle);
 OsHandle standardHandle(StandardStream stream);
 bool deleteFile(const char* name);
 OsResult<FileIdentity> fileIdentity(const char* name);
+OsResult<FileStatus> fileStatus(const char* name, bool followLink);
+OsResult<std::string> linkTarget(const char* name);
 std::size_t programFileName(char* buffer, std::size_t capacity);
 std::uint32_t imageOffset(const void* address);
 [[noreturn]] void exitProcess(std::int32_t exitCode);

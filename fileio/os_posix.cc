@@ -32,7 +32,7 @@ constexpr struct {
     {EDQUOT, kDiskFull},         {EFBIG, kDiskFull},
     {EBADF, kInvalidHandle},     {ETXTBSY, kSharingViolation},
     {EPIPE, kPipeClosing},       {ENAMETOOLONG, kFileNameTooLong},
-    {EIO, kDeviceError}};
+    {EIO, kDeviceError},         {ESPIPE, kIllegalSeek}};
 // clang-format on
 
 // Reads errno at once, before any other call can change it.
@@ -140,6 +140,37 @@ OsResult<FileIdentity> fileIdentity(const char* name) {
   return {0,
           {static_cast<std::uint64_t>(info.st_dev),
            static_cast<std::uint64_t>(info.st_ino)}};
+}
+
+OsResult<FileStatus> fileStatus(const char* name, bool followLink) {
+  struct stat info;
+  if ((followLink ? ::stat(name, &info) : ::lstat(name, &info)) != 0) {
+    return {lastError(), {}};
+  }
+  FileStatus status;
+  if (S_ISDIR(info.st_mode)) status.kind = FileKind::Folder;
+  if (S_ISLNK(info.st_mode)) status.kind = FileKind::Link;
+  if (S_ISFIFO(info.st_mode)) status.kind = FileKind::Pipe;
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ||
+      S_ISSOCK(info.st_mode)) {
+    status.kind = FileKind::Device;
+  }
+  // A busy program file (ETXTBSY) is busy only while it runs: not refused.
+  status.writable = ::access(name, W_OK) == 0 || lastError() != kAccessDenied;
+  return {0, status};
+}
+
+OsResult<std::string> linkTarget(const char* name) {
+  std::string target(256, '\0');
+  for (;;) {
+    ssize_t length = ::readlink(name, target.data(), target.size());
+    if (length < 0) return {lastError(), {}};
+    if (static_cast<std::size_t>(length) < target.size()) {
+      target.resize(static_cast<std::size_t>(length));
+      return {0, target};
+    }
+    target.resize(target.size() * 2);
+  }
 }
 
 std::size_t programFileName(char* buffer, std::size_t capacity) {

@@ -112,6 +112,42 @@ OsResult<FileIdentity> fileIdentity(const char* name) {
                info.nFileIndexLow}};
 }
 
+// Without following, a reparse point (a symbolic link or a junction) is
+// Link. Following, the name is opened as fileIdentity opens it, so the
+// answer is about what the link reaches.
+OsResult<FileStatus> fileStatus(const char* name, bool followLink) {
+  DWORD attributes = ::GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {lastError(), {}};
+  FileStatus status;
+  status.writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  if (!followLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    status.kind = FileKind::Link;
+    return {0, status};
+  }
+  HANDLE handle = ::CreateFileA(
+      name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {lastError(), {}};
+  BY_HANDLE_FILE_INFORMATION info;
+  DWORD type = ::GetFileType(handle);
+  BOOL known = ::GetFileInformationByHandle(handle, &info);
+  ::CloseHandle(handle);
+  if (type == FILE_TYPE_PIPE) {
+    status.kind = FileKind::Pipe;
+  } else if (type != FILE_TYPE_DISK) {
+    status.kind = FileKind::Device;
+  } else if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    status.kind = FileKind::Folder;
+  }
+  return {0, status};
+}
+
+// Reading a reparse point's target needs the driver interface; a link
+// stays unresolved instead.
+OsResult<std::string> linkTarget(const char*) {
+  return {ERROR_NOT_SUPPORTED, {}};
+}
+
 std::size_t programFileName(char* buffer, std::size_t capacity) {
   DWORD length =
       ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(capacity));

@@ -332,14 +332,28 @@ TEST_F(CheckedFileTest, SecondOpenClosesTheFirst) {
   EXPECT_EQ(fake.openHandles(), 2u);
 }
 
-TEST_F(CheckedFileTest, NameIsCutToItsFirst259Characters) {
-  std::string name(300, 'n');
+// A longer name is refused as the OS refuses a name too long, even where
+// its first 259 characters name a file.
+TEST_F(CheckedFileTest, NameLongerThan259CharactersOpensNothing) {
+  const std::string longest(259, 'n');
+  fake.addFile(longest, "kept");
   CheckedFile file;
-  bind(file, name);
-  textfile::create(file);
+  bind(file, longest);
+  bytefile::openRead(file, 1);
+  EXPECT_EQ(takeResult(), 0);
   close(file);
-  EXPECT_TRUE(fake.exists(name.substr(0, 259)));
-  EXPECT_FALSE(fake.exists(name));
+  for (auto open : {+[](CheckedFile& f) { bytefile::openRead(f, 1); },
+                    +[](CheckedFile& f) { bytefile::create(f, 1); },
+                    +[](CheckedFile& f) { textfile::openRead(f); },
+                    +[](CheckedFile& f) { textfile::create(f); }}) {
+    bind(file, longest + "n");
+    EXPECT_EQ(file.name, longest);
+    open(file);
+    EXPECT_EQ(takeResult(), kFileNameTooLong);
+    EXPECT_FALSE(isOpen(file));
+  }
+  EXPECT_EQ(fake.contents(longest), "kept");
+  EXPECT_FALSE(identityOf(longest + "n"));
 }
 
 TEST_F(CheckedFileTest, ByteFileRecordsAndEnd) {

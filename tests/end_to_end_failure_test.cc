@@ -133,6 +133,61 @@ TEST_F(EndToEndTest, RefusesAScratchFileThatReachesATemplate) {
   }
 }
 
+// A "temp" that is a link would be written through: to a file outside the
+// folder, or to a stray new file where a dangling link points.
+TEST_F(EndToEndTest, RefusesAScratchFileThatIsALink) {
+  put("in.raw", "\x10\x20");
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  putFolder("elsewhere");
+  put("elsewhere/notes.txt", "precious");
+  for (const char* target : {"elsewhere/notes.txt", "elsewhere/absent"}) {
+    SCOPED_TRACE(target);
+    putSymlink("temp", target);
+    RunOutcome outcome = run("in.raw", "demo");
+    expectRun(outcome,
+              kDialogue + report("Exception",
+                                 "The scratch file \"temp\" is a link to "
+                                 "another file; delete \"temp\" first"),
+              1);
+    remove("temp");
+  }
+}
+
+// "temp" does not exist before the run, so a template that links to it is
+// only found out when the template is about to be read.
+TEST_F(EndToEndTest, RefusesATemplateThatLinksToTheScratchFile) {
+  put("in.raw", std::string(4, '\x10'));
+  putTemplate(1, region(1));
+  putSymlink("2Template.pch", "temp");
+  RunOutcome outcome = run("in.raw", "demo");
+  std::size_t next = 0;
+  expected["1demo.pch"] = crlf(regionFilled(1, halved("\x10"), next));
+  expected["temp"] = std::string(4, '\x08');
+  expectRun(outcome,
+            kDialogue + report("Exception",
+                               "The scratch file \"temp\" would overwrite "
+                               "the template \"2Template.pch\"; delete "
+                               "\"temp\" first"),
+            1);
+}
+
+// A name longer than 259 characters fails as the OS fails a name too long,
+// rather than reach the file its first 259 characters name.
+TEST_F(EndToEndTest, RefusesANameLongerThan259Characters) {
+  const std::string folder(200, 'd');
+  const std::string longName = folder + "/" + std::string(99, 'x');
+  putFolder(folder);
+  put(longName, "\x10");
+  put(longName.substr(0, 259), "\x20");
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  const std::string tooLong = report("EInOutError", "I/O error 206");
+  expectRun(run(longName, "demo"), kDialogue + tooLong, 1);
+  put("in.raw", "\x10");
+  RunOutcome outcome = run("in.raw", std::string(300, 'p'));
+  expected["temp"] = "\x08";
+  expectRun(outcome, kDialogue + tooLong, 1);
+}
+
 struct PatchRefusalCase {
   const char* name;
   const char* typed;

@@ -10,6 +10,8 @@ namespace {
 
 constexpr OsHandle kStandardInput = 0;
 constexpr OsHandle kStandardOutput = 1;
+// Windows' answer for a name that is no link.
+constexpr std::int32_t kInvalidParameter = 87;
 
 }  // namespace
 
@@ -126,6 +128,21 @@ FakeOs::FakeOs()
     auto found = files_.find(name);
     if (found == files_.end()) return {kFileNotFound, {}};
     return {0, {1, reinterpret_cast<std::uintptr_t>(found->second.get())}};
+  };
+
+  // Every file is a plain file here; a name given twice is a hard link.
+  table_.fileStatus = [this](const char* name, bool) -> OsResult<FileStatus> {
+    record("fileStatus", name);
+    if (faultHits("fileStatus", kFileNotFound)) {
+      return {faultErrorReported_, {}};
+    }
+    auto found = files_.find(name);
+    if (found == files_.end()) return {kFileNotFound, {}};
+    return {0, {FileKind::File, !found->second->readOnly}};
+  };
+
+  table_.linkTarget = [](const char*) -> OsResult<std::string> {
+    return {kInvalidParameter, {}};
   };
 
   table_.programFileName = [](char* buffer, std::size_t capacity) {

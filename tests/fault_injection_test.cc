@@ -259,9 +259,12 @@ bool isShutdownWrite(const CallRecord& call, bool atShutdown) {
 // A call that fails outright, with the error number that fits it.
 Expectation afterFailure(const CallRecord& call, bool atShutdown) {
   const std::string& name = call.call;
-  // The deletion of "temp" is never checked; a failed identity query only
-  // means the names are not known to reach one file, which they do not.
-  if (name == "deleteFile" || name == "fileIdentity") return {};
+  // The deletion of "temp" is never checked; a failed identity or status
+  // query only means the names are not known to reach one file, or "temp"
+  // not known to be a link, which they do not and it is not.
+  if (name == "deleteFile" || name == "fileIdentity" || name == "fileStatus") {
+    return {};
+  }
   if (isShutdownWrite(call, atShutdown)) return {Ending::ShutdownLoss, ""};
   if (name == "open") return {Ending::Report, ioMessage(kFileNotFound)};
   if (name == "write") return {Ending::Report, ioMessage(kDiskFull)};
