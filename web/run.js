@@ -47,22 +47,14 @@ function download(name, blob) {
   return link;
 }
 
-async function showZip(patches, name) {
-  const { zipSync } = await import('./fflate.js');
-  const zip = zipSync(Object.fromEntries(patches.map((patch) => [patch.name, patch.bytes])));
-  zipLink.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
-  links.push(zipLink.href);
-  zipLink.download = `${name === '' ? 'patches' : name}.zip`;
-  zipLink.hidden = false;
-}
-
 async function run() {
+  clearResult();
+  say(runStatus, '');
   await files.settled();
   const input = files.currentInput();
   const problem = nameProblem() || (files.templates.size === 0
     ? 'There are no templates yet: choose them under Templates, or press Use the examples.'
     : input ? '' : files.problemWithInput());
-  clearResult();
   say(runStatus, problem);
   if (problem) return;
   const result = await call('run', {
@@ -75,7 +67,11 @@ async function run() {
     return item;
   }));
   if (result.patches.length > 0) {
-    await showZip(result.patches, nameField.value.replace(/\.pch$/, ''));
+    zipLink.href = URL.createObjectURL(new Blob([result.zip], { type: 'application/zip' }));
+    links.push(zipLink.href);
+    const name = nameField.value.replace(/\.pch$/, '');
+    zipLink.download = `${name === '' ? 'patches' : name}.zip`;
+    zipLink.hidden = false;
   }
 }
 

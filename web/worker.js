@@ -92,8 +92,12 @@ async function readTemplates(files) {
   return Promise.all(files.map(async (file) => [file.name, new Uint8Array(await file.arrayBuffer())]));
 }
 
-// quorbel with its two answers: the transcript, the exit code, and each
-// file the run made but the scratch file it leaves after a failure.
+// The zip library, wanted only with a run's patches.
+const zipLibrary = () => import('./fflate.js');
+
+// quorbel with its two answers: the transcript, the exit code, each file
+// the run made but the scratch file it leaves after a failure, and a zip
+// of those files.
 async function run({ templates, input, patchName }) {
   const kept = await readTemplates(templates);
   const { module, FS, out } = await instance('quorbel', kept, input,
@@ -105,7 +109,9 @@ async function run({ templates, input, patchName }) {
     .map((name) => ({ name, ino: FS.stat(name).ino, bytes: FS.readFile(name) }))
     .sort((a, b) => a.ino - b.ino)
     .map(({ name, bytes }) => ({ name, bytes }));
-  return { transcript: text(out.stdout), exitCode: out.exitCode ?? exitCode, patches };
+  const { zipSync } = await zipLibrary();
+  const zip = zipSync(Object.fromEntries(patches.map(({ name, bytes }) => [name, bytes])));
+  return { transcript: text(out.stdout), exitCode: out.exitCode ?? exitCode, patches, zip };
 }
 
 // quorbel-preview's report, then the chart's numbers from a second fresh
@@ -124,11 +130,24 @@ async function preview({ templates, input }) {
   };
 }
 
+// The preview is wanted first, as soon as there are templates: its
+// module loads while the user chooses them. What a run needs loads once
+// the first preview is done, before the user presses Run.
+load('quorbel-preview');
+let runPrepared = false;
+function prepareRun() {
+  if (runPrepared) return;
+  runPrepared = true;
+  load('quorbel').catch(() => {});
+  zipLibrary().catch(() => {});
+}
+
 const kinds = { run, preview, resample: async (job) => resample(job) };
 
 self.onmessage = async ({ data: { id, kind, ...job } }) => {
   try {
     const result = await kinds[kind](job);
+    if (kind === 'preview') prepareRun();
     const transfer = kind === 'resample' ? [result.bytes.buffer] : [];
     self.postMessage({ id, result }, transfer);
   } catch (error) {

@@ -22,10 +22,10 @@ const kTypes = {
   '.raw': 'application/octet-stream',
 };
 
-// Serves the site on a free port of 127.0.0.1 and counts the bytes sent.
-// Cross-origin isolation lets the page measure its memory.
+// Serves the site on a free port of 127.0.0.1 and counts the bytes sent,
+// by file. Cross-origin isolation lets the page measure its memory.
 export async function serve() {
-  const served = { bytes: 0 };
+  const served = { bytes: 0, files: {} };
   const server = createServer((request, response) => {
     const path = join(siteDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
     let body;
@@ -36,6 +36,7 @@ export async function serve() {
       return;
     }
     served.bytes += body.length;
+    served.files[request.url] = body.length;
     response.writeHead(200, {
       'Content-Type': kTypes[extname(path) || '.html'] ?? 'application/octet-stream',
       'Cross-Origin-Opener-Policy': 'same-origin',
@@ -92,12 +93,15 @@ function newFiles(dir, before) {
 }
 
 // The native run on `files` with the two answers: its standard output,
-// exit code and the files it made.
+// exit code and the files it made but the scratch file "temp" that a
+// failure leaves, which the page does not offer.
 export function nativeRun(files, inputName, patchName) {
   const dir = folder(files);
   const run = spawnSync(nativeQuorbel, [], { cwd: dir, input: `${inputName}\n${patchName}\n` });
   if (run.error) throw run.error;
-  return { stdout: run.stdout.toString('latin1'), exitCode: run.status, files: newFiles(dir, files) };
+  const made = newFiles(dir, files);
+  delete made.temp;
+  return { stdout: run.stdout.toString('latin1'), exitCode: run.status, files: made };
 }
 
 export function nativePreviewOf(files, inputName) {
@@ -122,6 +126,24 @@ export function filesOnDisk(files) {
 export async function downloaded(page, locator) {
   const [download] = await Promise.all([page.waitForEvent('download'), locator.click()]);
   return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
+}
+
+// Milliseconds, in the page's clock, from a click on the button with id
+// `button` until `done()` holds in the page (checked at every change of
+// its content).
+export function timeInPage(page, button, done) {
+  return page.evaluate(([id, test]) => new Promise((resolve) => {
+    const holds = new Function(`return (${test})()`);
+    const start = performance.now();
+    const observer = new MutationObserver(() => {
+      if (!holds()) return;
+      observer.disconnect();
+      resolve(performance.now() - start);
+    });
+    observer.observe(document.body, { subtree: true, childList: true, attributes: true,
+      characterData: true });
+    document.getElementById(id).click();
+  }), [button, done.toString()]);
 }
 
 // Presses Run and waits for the exit code the run shows.

@@ -1,0 +1,98 @@
+// The page on the bundled examples and on folders like them: its preview,
+// chart, run, transcript and patches against the native programs' on the
+// same files, and the speed figures of the bench.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import { join } from 'node:path';
+import { unzipSync } from 'fflate';
+import * as h from './helpers.mjs';
+
+let served;
+let context;
+before(async () => {
+  served = await h.serve();
+  context = await h.launch();
+});
+after(async () => {
+  await context?.close();
+  await served?.close();
+});
+
+const preview = (page) => page.getByLabel('Preview', { exact: true });
+
+test('the examples: preview, chart, run and patches as natively', async () => {
+  // The page's own clock: from navigation to the page ready, and from the
+  // click to the preview on screen (the driver's own delay between the two
+  // is not the page's).
+  const page = await h.openPage(context, served);
+  const ready = await page.evaluate(() =>
+    performance.getEntriesByType('navigation')[0].domContentLoadedEventEnd);
+  const shown = await h.timeInPage(page, 'use-examples',
+    () => document.getElementById('preview').textContent.includes('Summary: patches'));
+  h.recordFigure('open to the examples\' preview (ms)', Math.round(ready + shown));
+  // What a run needs loads after the first preview: not counted here.
+  const forRun = ['/quorbel.js', '/quorbel.wasm', '/fflate.js'];
+  h.recordFigure('bytes the page loaded to show it', Object.entries(served.files)
+    .filter(([path]) => !forRun.includes(path)).reduce((sum, [, bytes]) => sum + bytes, 0));
+
+  const files = h.examples();
+  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
+  // The chart draws the 240 values used, and marks where patches 1 to 4 start.
+  const chart = page.getByLabel('Chart');
+  assert.equal((await chart.locator('polyline').getAttribute('points')).split(' ').length, 240);
+  assert.deepEqual(await chart.locator('text').allTextContents(), ['1', '2', '3', '4']);
+
+  // From the click to the links: first the run that loads the program
+  // and the zip library, then one more.
+  const runTimes = [];
+  for (let i = 0; i < 2; ++i) {
+    runTimes.push(await h.timeInPage(page, 'run', () => !document.getElementById('zip').hidden));
+  }
+  h.recordFigure('run of the examples, click to links, first (ms)', Math.round(runTimes[0]));
+  h.recordFigure('run of the examples, click to links, again (ms)', Math.round(runTimes[1]));
+  h.recordFigure('bytes the page loaded through the run', served.bytes);
+
+  const native = h.nativeRun(files, 'sample.raw', 'demo');
+  assert.equal(await page.getByLabel('Console').textContent(), native.stdout);
+  assert.equal(await page.getByLabel('Exit code').textContent(), 'Exit code 0');
+  assert.deepEqual(await h.pagePatches(page), native.files);
+  const zip = await h.downloaded(page, page.getByRole('link', { name: 'All patches (.zip)' }));
+  assert.equal(zip.name, 'demo.zip');
+  assert.deepEqual(Object.fromEntries(Object.entries(unzipSync(zip.bytes))
+    .map(([name, bytes]) => [name, Buffer.from(bytes)])), native.files);
+
+  await page.screenshot({ path: join(h.buildDir, 'screenshot.png'), fullPage: true });
+  assert.deepEqual(page.errors, []);
+});
+
+test('template 3 missing: the failure report and exit code 1', async () => {
+  const page = await h.openPage(context, served);
+  const files = h.examples(['1Template.pch', '2Template.pch', '4Template.pch', 'sample.raw']);
+  const [one, two, four, input] = h.filesOnDisk(files);
+  await page.getByLabel('Templates', { exact: true }).setInputFiles([one, two, four]);
+  await page.getByLabel('Input file').setInputFiles(input);
+  const run = await h.runOnPage(page);
+
+  const native = h.nativeRun(files, 'sample.raw', 'demo');
+  assert.equal(native.exitCode, 1);
+  assert.match(run.transcript, /Exception EInOutError in module quorbel at [0-9A-F]{8}\.\nFile not found\.\r\n$/);
+  assert.equal(h.maskPlace(run.transcript), h.maskPlace(native.stdout));
+  assert.equal(run.exitCode, 'Exit code 1');
+  assert.deepEqual(await h.pagePatches(page), native.files);
+  assert.deepEqual(page.errors, []);
+});
+
+test('a template with bare line feeds: the native preview and its warning', async () => {
+  const page = await h.openPage(context, served);
+  const files = h.examples();
+  files['2Template.pch'] = Buffer.from(files['2Template.pch'].toString('latin1')
+    .replaceAll('\r\n', '\n'), 'latin1');
+  await page.getByLabel('Templates', { exact: true }).setInputFiles(h.filesOnDisk(files)
+    .filter((path) => path.endsWith('.pch')));
+  await preview(page).filter({ hasText: 'Summary' }).waitFor();
+
+  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files).stdout);
+  await page.getByText('Warning: 2Template.pch:1: line feeds but no carriage return').waitFor();
+  assert.equal(await preview(page).locator('mark').count(), 1);
+  assert.deepEqual(page.errors, []);
+});
