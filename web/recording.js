@@ -61,14 +61,28 @@ function settings() {
   return chosen.problem ? chosen : { rate, ...chosen };
 }
 
+// True for a WAV file whose data chunk holds no sample, which the browser
+// refuses to decode as it refuses what is no sound at all.
+function isEmptyWav(bytes) {
+  const view = new DataView(bytes);
+  const tag = (at) => String.fromCharCode(...new Uint8Array(bytes, at, 4));
+  if (bytes.byteLength < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return false;
+  for (let at = 12; at + 8 <= bytes.byteLength; at += 8 + view.getUint32(at + 4, true)) {
+    if (tag(at) === 'data') return view.getUint32(at + 4, true) === 0 || at + 8 === bytes.byteLength;
+  }
+  return false;
+}
+
 async function decode(file) {
   const bytes = await file.arrayBuffer();
   if (bytes.byteLength === 0) throw new Error('empty');
+  // Asked before decoding, which takes the bytes away.
+  const emptyWav = isEmptyWav(bytes);
   let decoded;
   try {
     decoded = await new OfflineAudioContext(1, 1, kDecodeRate).decodeAudioData(bytes);
   } catch {
-    throw new Error('not audio');
+    throw new Error(emptyWav ? 'empty' : 'not audio');
   }
   if (decoded.length === 0) throw new Error('empty');
   // Mono: the mean of the channels.

@@ -1,0 +1,93 @@
+// Bad input gets a sentence the user can act on, beside the step it
+// concerns and again on Run, and never a broken page.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import * as h from './helpers.mjs';
+
+let served;
+let context;
+before(async () => {
+  served = await h.serve();
+  context = await h.launch();
+});
+after(async () => {
+  await context?.close();
+  await served?.close();
+});
+
+const second = Array.from({ length: 44100 }, (_, i) => 0.5 * Math.sin(i / 10));
+const recording = (page, name, bytes) =>
+  page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ [name]: bytes }));
+
+const cases = [
+  {
+    name: 'a file that is not audio, as Recording',
+    act: (page) => recording(page, 'notes.txt', Buffer.from('Type=91\r\nP1=64\r\n')),
+    message: '"notes.txt" is not a recording this browser can decode',
+  },
+  {
+    name: 'an empty recording',
+    act: (page) => recording(page, 'empty.wav', Buffer.alloc(0)),
+    message: 'The recording "empty.wav" is empty: it holds no sound.',
+  },
+  {
+    name: 'a recording with no samples',
+    act: (page) => recording(page, 'silent.wav', h.wav([], 44100)),
+    message: 'The recording "silent.wav" is empty: it holds no sound.',
+  },
+  {
+    name: 'a rate of 0',
+    act: async (page) => {
+      await recording(page, 'tone.wav', h.wav(second, 44100));
+      await page.getByLabel('Rate').fill('0');
+    },
+    message: 'Rate must be a number of values a second above 0',
+  },
+  {
+    name: 'a negative start',
+    act: async (page) => {
+      await recording(page, 'tone.wav', h.wav(second, 44100));
+      await page.getByLabel('Start').fill('-1');
+    },
+    message: 'Start must be 0 s or later',
+  },
+  {
+    name: 'a start after the end',
+    act: async (page) => {
+      await recording(page, 'tone.wav', h.wav(second, 44100));
+      await page.getByLabel('Start').fill('2');
+    },
+    message: 'Start 2 s lies at or after the end of the recording (1 s)',
+  },
+  {
+    name: 'a patch name with "/"',
+    act: (page) => page.getByLabel('Patch name').fill('out/wave'),
+    message: 'A patch name cannot hold "/"',
+  },
+];
+
+for (const { name, act, message } of cases) {
+  test(name, async () => {
+    const page = await h.openPage(context, served);
+    await page.getByRole('button', { name: 'Use the examples' }).click();
+    await act(page);
+    await page.getByText(message).first().waitFor();
+    // Run says it too, and runs nothing.
+    await page.getByRole('button', { name: 'Run', exact: true }).click();
+    await page.locator('#run-status').filter({ hasText: message }).waitFor();
+    assert.equal(await page.getByLabel('Console').textContent(), '');
+    assert.deepEqual(page.errors, []);
+  });
+}
+
+test('no templates and no input: Run says what to choose', async () => {
+  const page = await h.openPage(context, served);
+  await page.getByRole('button', { name: 'Run', exact: true }).click();
+  await page.getByText('There are no templates yet').waitFor();
+  await page.getByLabel('Templates', { exact: true })
+    .setInputFiles(h.filesOnDisk({ '1Template.pch': h.examples()['1Template.pch'], 'bass.pch': '' }));
+  await page.getByText('"bass.pch" is not a template').waitFor();
+  await page.getByRole('button', { name: 'Run', exact: true }).click();
+  await page.getByText('There is no input yet').first().waitFor();
+  assert.deepEqual(page.errors, []);
+});

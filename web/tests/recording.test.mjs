@@ -1,0 +1,103 @@
+// A recording as input: WAV files written here, of known tones, made into
+// bytes by the page, checked against the conversion rule, and run as the
+// native program runs the downloaded bytes.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import * as h from './helpers.mjs';
+
+const kFileRate = 44100;
+const kAmplitude = 0.8;
+
+let served;
+let context;
+before(async () => {
+  served = await h.serve();
+  context = await h.launch();
+});
+after(async () => {
+  await context?.close();
+  await served?.close();
+});
+
+function tone(frequency, seconds) {
+  const samples = Array.from({ length: Math.round(seconds * kFileRate) },
+    (_, i) => kAmplitude * Math.sin(2 * Math.PI * frequency * i / kFileRate));
+  return h.wav(samples, kFileRate);
+}
+
+const byteRule = (s) => Math.min(255, Math.max(0, Math.round(s * 127.5 + 127.5)));
+
+// The page with the examples' templates and the recording `wav`.
+async function pageWithRecording(wav, name = 'tone.wav') {
+  const page = await h.openPage(context, served);
+  await page.getByRole('button', { name: 'Use the examples' }).click();
+  await page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ [name]: wav }));
+  return page;
+}
+
+const inputBytes = (page) =>
+  h.downloaded(page, page.getByRole('button', { name: 'Download the input bytes' }));
+
+// The largest distance of `bytes` from `expected(i)`, away from both ends.
+function worstError(bytes, expected, edge = 64) {
+  let worst = 0;
+  for (let i = edge; i < bytes.length - edge; ++i) {
+    worst = Math.max(worst, Math.abs(bytes[i] - expected(i)));
+  }
+  return worst;
+}
+
+test('a tone below half the rate keeps its amplitude, from the chosen start', async () => {
+  const page = await pageWithRecording(tone(250, 1));
+  let made = await inputBytes(page);
+  assert.equal(made.name, 'tone.raw');
+  assert.equal(made.bytes.length, 4000);
+  assert.ok(worstError(made.bytes, (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
+
+  await page.getByLabel('Rate').fill('3000');
+  await page.getByLabel('Start').fill('0.1');
+  made = await inputBytes(page);
+  assert.equal(made.bytes.length, 2700);
+  assert.ok(worstError(made.bytes,
+    (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * (0.1 + i / 3000)))) <= 2);
+  await page.getByText('It made 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
+  await page.getByText('The templates\' room, 240 values: 80 ms at 3000/s.').waitFor();
+  assert.deepEqual(page.errors, []);
+});
+
+test('a tone above half the rate is filtered out, not folded back', async () => {
+  const page = await pageWithRecording(tone(3000, 0.5));
+  const { bytes } = await inputBytes(page);
+  assert.equal(bytes.length, 2000);
+  // Folded back, it would come out as 1 kHz at full amplitude.
+  assert.ok(worstError(bytes, () => 128) <= 2);
+});
+
+test('the patches from a recording are the native run\'s from its bytes', async () => {
+  const page = await pageWithRecording(tone(440, 0.75));
+  const made = await inputBytes(page);
+  const run = await h.runOnPage(page);
+  const native = h.nativeRun({ ...h.examples(), [made.name]: made.bytes }, made.name, 'demo');
+  assert.match(native.stdout, /Truncating\.\r\nFinished!\r\n$/);
+  assert.equal(run.transcript, native.stdout);
+  assert.equal(run.exitCode, 'Exit code 0');
+  assert.deepEqual(await h.pagePatches(page), native.files);
+});
+
+test('Fit fills the room exactly, from the start to the end or for a length', async () => {
+  const room = Number(/Summary: room for (\d+) values/.exec(h.nativePreviewOf(h.examples()).stdout)[1]);
+  const preview = (page) => page.getByLabel('Preview', { exact: true });
+  const page = await pageWithRecording(tone(100, 2.5));
+  await page.getByLabel('Start').fill('0.5');
+  await page.getByRole('button', { name: 'Fit' }).click();
+  await preview(page).filter({ hasText: `Input tone.raw: ${room} bytes` }).waitFor();
+  assert.match(await preview(page).textContent(),
+    new RegExp(`Summary: patches written 4, values used ${room}, values unused 0\\.`));
+  // Start 0.5 s to the end, 2.5 s: 2 s of sound.
+  assert.equal(Math.round(Number(await page.getByLabel('Rate').inputValue()) * 2), room);
+
+  await page.getByLabel('Length').fill('0.3');
+  await page.getByRole('button', { name: 'Fit' }).click();
+  assert.equal((await inputBytes(page)).bytes.length, room);
+  assert.deepEqual(page.errors, []);
+});
