@@ -10,6 +10,9 @@ import { resample } from './resample.js';
 const kFolder = '/folder';
 const kInputMount = '/input';
 const kSliceSize = 65536;
+// What a read that fails reports to the program: EIO, which it reports as
+// any failed read of a disk.
+const kEio = 29;
 
 // Program name -> promise of its module factory and compiled .wasm.
 const programs = new Map();
@@ -31,8 +34,9 @@ function load(program) {
 
 // WORKERFS reads each call's bytes with a slice of its own, which for a
 // program that reads one byte a call costs one slice a byte; this keeps
-// the last slice read instead.
-function readBySlices(node) {
+// the last slice read instead. A file that can no longer be read (changed
+// or removed since it was chosen) fails the read, not the worker.
+function readBySlices(FS, node) {
   const reader = new FileReaderSync();
   let sliceStart = 0;
   let slice = new Uint8Array(0);
@@ -42,9 +46,13 @@ function readBySlices(node) {
       if (position >= node.size) return 0;
       const end = Math.min(position + length, node.size);
       if (position < sliceStart || end > sliceStart + slice.length) {
-        sliceStart = position;
         const blob = node.contents.slice(position, position + Math.max(length, kSliceSize));
-        slice = new Uint8Array(reader.readAsArrayBuffer(blob));
+        try {
+          slice = new Uint8Array(reader.readAsArrayBuffer(blob));
+        } catch {
+          throw new FS.ErrnoError(kEio);
+        }
+        sliceStart = position;
       }
       buffer.set(slice.subarray(position - sliceStart, end - sliceStart), offset);
       return end - position;
@@ -79,7 +87,7 @@ async function instance(program, templates, input, answers = '') {
     FS.mkdir(kInputMount);
     FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: input.blob }] },
       kInputMount);
-    readBySlices(FS.lookupPath(`${kInputMount}/${input.name}`).node);
+    readBySlices(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node);
     // The programs see the user's own file name, as in a console run.
     FS.symlink(`${kInputMount}/${input.name}`, input.name);
   }

@@ -1,6 +1,7 @@
 // Bad input gets a sentence the user can act on, beside the step it
 // concerns and again on Run, and never a broken page.
 import assert from 'node:assert/strict';
+import { rmSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import * as h from './helpers.mjs';
 
@@ -89,5 +90,18 @@ test('no templates and no input: Run says what to choose', async () => {
   await page.getByText('"bass.pch" is not a template').waitFor();
   await page.getByRole('button', { name: 'Run', exact: true }).click();
   await page.getByText('There is no input yet').first().waitFor();
+  assert.deepEqual(page.errors, []);
+});
+
+test('an input file removed after it was chosen: the run\'s report', async () => {
+  const page = await h.openPage(context, served);
+  await page.getByRole('button', { name: 'Use the examples' }).click();
+  const [path] = h.filesOnDisk({ 'gone.raw': Buffer.alloc(100, 7) });
+  await page.getByLabel('Input file').setInputFiles(path);
+  await page.getByText('Input: gone.raw').waitFor();
+  rmSync(path);
+  const run = await h.runOnPage(page);
+  assert.match(run.transcript, /Exception EInOutError in module quorbel at [0-9A-F]{8}\.\nI\/O error 1117\.\r\n$/);
+  assert.equal(run.exitCode, 'Exit code 1');
   assert.deepEqual(page.errors, []);
 });
