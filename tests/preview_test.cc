@@ -190,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"IndentedEnd",
                     {crlf({"Type=91", "P1=1", "\tP16=15", "P16=15"})},
                     "",
-                    "Warning: 1Template.pch:3: \"\tP16=15\" is no marker"},
+                    "Warning: 1Template.pch:3: \"\\x09P16=15\" is no "
+                    "marker"},
         WarningCase{"LineFeedsOnly",
                     {"Type=91\nP1=1\nP16=15\n"},
                     "",
