@@ -3,6 +3,30 @@
 # sets QUORBEL_PROGRAMS, the program targets to install.
 include(GNUInstallDirs)
 
+# The manual pages name the version in their own text, so that they read
+# right as they stand; the build holds each to the project's version, so
+# that the two cannot drift apart. PATTERN captures the version from the
+# file's first line.
+function(quorbel_check_version file pattern)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/${file} first LIMIT_COUNT 1)
+  if(NOT first MATCHES "${pattern}")
+    message(FATAL_ERROR
+      "${file}: the first line names no version; it must match ${pattern}")
+  elseif(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR
+      "${file} names version ${CMAKE_MATCH_1}, but the project's is "
+      "${PROJECT_VERSION} (CMakeLists.txt): make them the same")
+  endif()
+  # An edit to the file checks it again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/${file})
+endfunction()
+
+foreach(program IN LISTS QUORBEL_PROGRAMS)
+  quorbel_check_version(doc/${program}.1
+                        "^\\.TH [^ ]+ [0-9]+ [^ ]+ \"quorbel ([^\"]+)\"")
+endforeach()
+
 set(QUORBEL_EXAMPLES
   examples/1Template.pch
   examples/2Template.pch
@@ -32,14 +56,14 @@ else()
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-  # The pages carry the project's version; Debian wants them compressed
-  # (gzip -n: no name or time stamp inside, so a rebuild gives the same
-  # bytes), and man finds them so under any prefix.
+  # Debian wants the pages compressed (gzip -n: no name or time stamp
+  # inside, so a rebuild gives the same bytes), and man finds them so under
+  # any prefix.
   find_program(QUORBEL_GZIP gzip REQUIRED)
   set(pages)
   foreach(program IN LISTS QUORBEL_PROGRAMS)
     set(page ${CMAKE_CURRENT_BINARY_DIR}/doc/${program}.1)
-    configure_file(doc/${program}.1 ${page} @ONLY)
+    configure_file(doc/${program}.1 ${page} COPYONLY)
     add_custom_command(
       OUTPUT ${page}.gz
       COMMAND ${QUORBEL_GZIP} -9 -n -f -k ${page}
