@@ -156,9 +156,9 @@ setup() {
   # A prefix made for the other mode is made anew.
   if [[ $(cat "$prefix/.complete" 2>/dev/null) != "$mode" ]]; then
     if [[ -e $prefix ]] && ! ownPrefix; then
-      echo "wine.sh: $prefix is neither empty nor a Wine prefix made by" \
-        "wine.sh; it is left as it is: give another folder, or delete this" \
-        "one first" >&2
+      echo "wine.sh: refusing to delete $prefix, which is neither an empty" \
+        "folder nor a Wine prefix that wine.sh made: give another folder," \
+        "or delete it first" >&2
       exit 1
     fi
     rm -rf "$prefix"
