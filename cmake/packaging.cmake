@@ -38,20 +38,29 @@ set(QUORBEL_EXAMPLES
   examples/sample.raw)
 
 if(WIN32)
-  # One folder: the programs, README.txt and the examples beside them, as a
-  # Windows user unpacks and runs them. There is no manual page there.
+  # One folder: the programs, README.txt, LICENSE.txt and the examples
+  # beside them, as a Windows user unpacks and runs them. There is no manual
+  # page there.
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION .)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
 
-  set(readmeText ${CMAKE_CURRENT_BINARY_DIR}/README.txt)
-  add_custom_command(
-    OUTPUT ${readmeText}
-    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
-            -DOUTPUT=${readmeText} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-    VERBATIM)
-  add_custom_target(quorbel_readme_text ALL DEPENDS ${readmeText})
-  install(FILES ${readmeText} DESTINATION .)
+  # The texts with CR LF line ends, which Notepad expects.
+  set(textSources README.md LICENSE)
+  set(textNames README.txt LICENSE.txt)
+  set(texts)
+  foreach(text IN ZIP_LISTS textSources textNames)
+    set(output ${CMAKE_CURRENT_BINARY_DIR}/${text_1})
+    add_custom_command(
+      OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${text_0}
+              -DOUTPUT=${output} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+      DEPENDS ${PROJECT_SOURCE_DIR}/${text_0}
+              ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+      VERBATIM)
+    list(APPEND texts ${output})
+  endforeach()
+  add_custom_target(quorbel_texts ALL DEPENDS ${texts})
+  install(FILES ${texts} DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
 else()
