@@ -33,6 +33,14 @@ std::vector<ProtectedFile> withRole(std::span<const ProtectedFile> kept,
   return files;
 }
 
+std::string overwriteRefusal(std::string_view writer, const std::string& name,
+                             const ProtectedFile& file,
+                             std::string_view advice) {
+  return std::string(writer) + " \"" + name + "\" would overwrite " +
+         std::string(describe(file.role)) + " \"" + file.name + "\"; " +
+         std::string(advice);
+}
+
 }  // namespace
 
 std::vector<ProtectedFile> protectedFiles(std::string_view inputName) {
@@ -65,6 +73,12 @@ void refuseTemplateThatIsScratch(const std::string& templateName) {
   refuseToOverwrite(kScratchWriter, kScratchFileName, kept, kDeleteScratch);
 }
 
+std::string templateIsScratchRefusal(const std::string& templateName) {
+  return overwriteRefusal(kScratchWriter, kScratchFileName,
+                          {templateName, ProtectedFile::Role::Template},
+                          kDeleteScratch);
+}
+
 void refuseToOverwrite(std::string_view writer, const std::string& name,
                        std::span<const ProtectedFile> kept,
                        std::string_view advice) {
@@ -73,9 +87,7 @@ void refuseToOverwrite(std::string_view writer, const std::string& name,
   if (!target) return;
   for (const ProtectedFile& file : kept) {
     if (identityOf(file.name) == target) {
-      raiseError(std::string(writer) + " \"" + name + "\" would overwrite " +
-                 std::string(describe(file.role)) + " \"" + file.name + "\"; " +
-                 std::string(advice));
+      raiseError(overwriteRefusal(writer, name, file, advice));
     }
   }
 }

@@ -31,6 +31,9 @@ void refuseScratchFile(std::span<const ProtectedFile> kept);
 // made "temp".
 void refuseTemplateThatIsScratch(const std::string& templateName);
 
+// The words of that refusal, for a preview of the run.
+std::string templateIsScratchRefusal(const std::string& templateName);
+
 // Raises a refusal naming both files, ended by `advice`, when the file
 // `name` that `writer` would create exists and is one of the kept files.
 void refuseToOverwrite(std::string_view writer, const std::string& name,

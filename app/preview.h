@@ -1,7 +1,11 @@
 // What a run of quorbel in the current folder would do, found without
 // writing anything: the templates are read through the same text files and
 // the same template rules as the run, the input through the same byte files
-// and limit, and every file is left as it was.
+// and limit (opened for reading only), "temp" and the folder are looked at
+// without opening them, and every file is left as it was.
+//
+// previewRun gathers what the files hold; forecastRun decides from that
+// what the run would do with each patch, and the report prints both.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +23,11 @@ struct Region {
 // One template as the run would read it.
 struct TemplateScan {
   std::string name;
-  // The message of the failure a run would report on it; empty when it
-  // reads.
+  // The message of the failure (or refusal) a run would report on it;
+  // empty when it reads.
   std::string failure;
+  // A pipe or a device: not read, as the run may wait forever on it.
+  bool notAFile = false;
   std::uint64_t size = 0;
   std::uint32_t lines = 0;
   // The line ends the run reads, and line feeds that end no line.
@@ -45,18 +51,34 @@ struct PreviewWarning {
 
 struct InputScan {
   std::string name;
-  std::string failure;  // as for a template
+  // The message of the failure that keeps the preview, and so the run,
+  // from reading it.
+  std::string failure;
+  // The failure the run would meet on an input the preview can read: on
+  // opening it (it asks to write it too), or on reading it (a pipe).
+  std::string openFailure;
+  std::string readFailure;
   std::uint64_t size = 0;
   std::string values;  // the sample values, halved bytes, at most 2048
+  // Warned after the values are shown.
+  std::vector<PreviewWarning> warnings;
+};
+
+// "temp" as the run would meet it.
+struct ScratchScan {
+  // The failure the run would meet before writing any patch: a refusal, or
+  // "temp" that cannot be created.
+  std::string failure;
+  // The failure the run would meet reading the values back, in patch 1.
+  std::string readFailure;
 };
 
 struct Preview {
   std::vector<TemplateScan> templates;  // '1Template.pch' to '4Template.pch'
+  // On the templates and on "temp", in the order found.
   std::vector<PreviewWarning> warnings;
   std::optional<InputScan> input;
-  // A refusal that ends the run before any patch, such as a "temp" that
-  // reaches a template; empty when there is none.
-  std::string scratchRefusal;
+  ScratchScan scratch;
 };
 
 // Reads the templates and, when named, the input file.
@@ -64,15 +86,33 @@ Preview previewRun(const std::optional<std::string>& inputName);
 
 // What the run would do with one patch.
 struct PatchPlan {
-  enum class Outcome { Written, Fails, NotWritten } outcome;
+  enum class Outcome { Written, Fails, Waits, NotWritten } outcome;
   std::uint32_t firstValue = 0;  // counting from 1
   std::uint32_t valueCount = 0;
   std::string failure;  // for Fails
 };
 
-// The four patches of a run with `valueCount` values.
-std::vector<PatchPlan> planPatches(const Preview& preview,
-                                   std::uint32_t valueCount);
+// Exit codes of quorbel-preview.
+inline constexpr int kNothingWarned = 0;
+inline constexpr int kWarned = 1;
+// A file the run needs cannot be read, the run would fail or may wait
+// forever, or the program was called wrongly.
+inline constexpr int kCannotPreview = 2;
+
+struct Forecast {
+  // One per template. Without an input, for the longest input, so that
+  // they tell which templates a run may need.
+  std::vector<PatchPlan> patches;
+  std::uint32_t patchesWritten = 0;
+  std::uint32_t valuesUsed = 0;
+  // The file and message of the first failure the run would meet, or the
+  // first file it may wait on; empty when there is none.
+  std::string failedFile;
+  std::string failure;
+  int exitCode = kNothingWarned;
+};
+
+Forecast forecastRun(const Preview& preview);
 
 // The number of values at the start of `values` that lie within 2 of the
 // first one.

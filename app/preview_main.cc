@@ -16,27 +16,43 @@ constexpr char kUsage[] =
     "Shows what a run of quorbel in this folder would do with the templates\n"
     "1Template.pch to 4Template.pch and the input file INPUT: which lines\n"
     "take values, where the values land, and what may surprise. Writes\n"
-    "nothing. Exit code 0: nothing warned; 1: a warning; 2: a file the run\n"
-    "needs cannot be read, or a usage error.\n";
+    "nothing. A name that starts with '-' can be written ./-name.\n"
+    "Exit code 0: nothing warned; 1: a warning; 2: a file the run needs\n"
+    "cannot be read, the run would fail, or a usage error.\n";
+
+// A report that does not reach its reader is no success.
+int finish(int exitCode) {
+  std::cout.flush();
+  if (std::cout) return exitCode;
+  std::cerr << "quorbel-preview: standard output cannot be written" << '\n';
+  return quorbel::kCannotPreview;
+}
+
+int usageError(const char* problem) {
+  std::cerr << "quorbel-preview: " << problem << '\n' << kUsage;
+  return quorbel::kCannotPreview;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string_view(argv[1]) == "--help") {
-    std::cout << kUsage;
-    return quorbel::kNothingWarned;
-  }
-  // The run reads standard input for an empty name, which a preview cannot
-  // foresee; and a name starting with '-' is taken for an option.
-  if (argc > 2 || (argc == 2 && (argv[1][0] == '\0' || argv[1][0] == '-'))) {
-    std::cerr << "quorbel-preview: "
-              << (argc > 2 ? "more than one INPUT" : "unknown option") << "\n"
-              << kUsage;
-    return quorbel::kCannotPreview;
-  }
+  // A reader that has gone fails the write instead of ending the program.
   quorbel::prepareProcess();
+  if (argc > 2) return usageError("more than one INPUT");
   std::optional<std::string> input;
   if (argc == 2) input = argv[1];
+  if (input == "--help") {
+    std::cout << kUsage;
+    return finish(quorbel::kNothingWarned);
+  }
+  // The run reads standard input for an empty name, which a preview cannot
+  // foresee.
+  if (input && input->empty()) {
+    return usageError("an empty INPUT, for which a run reads standard input");
+  }
+  if (input && input->starts_with('-')) return usageError("unknown option");
   quorbel::Preview preview = quorbel::previewRun(input);
-  return quorbel::printPreview(preview, std::cout, std::cerr);
+  quorbel::Forecast forecast = quorbel::forecastRun(preview);
+  quorbel::printPreview(preview, forecast, std::cout, std::cerr);
+  return finish(forecast.exitCode);
 }

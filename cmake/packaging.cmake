@@ -3,6 +3,33 @@
 # sets QUORBEL_PROGRAMS, the program targets to install.
 include(GNUInstallDirs)
 
+set(quorbelContact "Quorbel developers <quorbel@example.org>")
+
+# The manual pages and the Debian changelog name the version in their own
+# text, so that they read right as they stand; the build holds each to the
+# project's version, so that the two cannot drift apart. PATTERN captures
+# the version from the file's first line.
+function(quorbel_check_version file pattern)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/${file} first LIMIT_COUNT 1)
+  if(NOT first MATCHES "${pattern}")
+    message(FATAL_ERROR
+      "${file}: the first line names no version; it must match ${pattern}")
+  elseif(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR
+      "${file} names version ${CMAKE_MATCH_1}, but the project's is "
+      "${PROJECT_VERSION} (CMakeLists.txt): make them the same")
+  endif()
+  # An edit to the file checks it again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/${file})
+endfunction()
+
+foreach(program IN LISTS QUORBEL_PROGRAMS)
+  quorbel_check_version(doc/${program}.1
+                        "^\\.TH [^ ]+ [0-9]+ [^ ]+ \"quorbel ([^\"]+)\"")
+endforeach()
+quorbel_check_version(cmake/changelog.Debian "^quorbel \\(([^)]+)\\) ")
+
 set(QUORBEL_EXAMPLES
   examples/1Template.pch
   examples/2Template.pch
@@ -11,20 +38,29 @@ set(QUORBEL_EXAMPLES
   examples/sample.raw)
 
 if(WIN32)
-  # One folder: the programs, README.txt and the examples beside them, as a
-  # Windows user unpacks and runs them. There is no manual page there.
+  # One folder: the programs, README.txt, LICENSE.txt and the examples
+  # beside them, as a Windows user unpacks and runs them. There is no manual
+  # page there.
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION .)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
 
-  set(readmeText ${CMAKE_CURRENT_BINARY_DIR}/README.txt)
-  add_custom_command(
-    OUTPUT ${readmeText}
-    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
-            -DOUTPUT=${readmeText} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-    VERBATIM)
-  add_custom_target(quorbel_readme_text ALL DEPENDS ${readmeText})
-  install(FILES ${readmeText} DESTINATION .)
+  # The texts with CR LF line ends, which Notepad expects.
+  set(textSources README.md LICENSE)
+  set(textNames README.txt LICENSE.txt)
+  set(texts)
+  foreach(text IN ZIP_LISTS textSources textNames)
+    set(output ${CMAKE_CURRENT_BINARY_DIR}/${text_1})
+    add_custom_command(
+      OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${text_0}
+              -DOUTPUT=${output} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+      DEPENDS ${PROJECT_SOURCE_DIR}/${text_0}
+              ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+      VERBATIM)
+    list(APPEND texts ${output})
+  endforeach()
+  add_custom_target(quorbel_texts ALL DEPENDS ${texts})
+  install(FILES ${texts} DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
 else()
@@ -32,29 +68,66 @@ else()
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-  # The pages carry the project's version; Debian wants them compressed
-  # (gzip -n: no name or time stamp inside, so a rebuild gives the same
-  # bytes), and man finds them so under any prefix.
+  # Debian wants the pages and the changelog compressed (gzip -n: no name or
+  # time stamp inside, so a rebuild gives the same bytes), and man finds the
+  # pages so under any prefix.
   find_program(QUORBEL_GZIP gzip REQUIRED)
   set(pages)
   foreach(program IN LISTS QUORBEL_PROGRAMS)
-    set(page ${CMAKE_CURRENT_BINARY_DIR}/doc/${program}.1)
-    configure_file(doc/${program}.1 ${page} @ONLY)
-    add_custom_command(
-      OUTPUT ${page}.gz
-      COMMAND ${QUORBEL_GZIP} -9 -n -f -k ${page}
-      DEPENDS ${page}
-      VERBATIM)
-    list(APPEND pages ${page}.gz)
+    list(APPEND pages doc/${program}.1)
   endforeach()
-  add_custom_target(quorbel_manual_pages ALL DEPENDS ${pages})
+  set(compressed)
+  foreach(file IN LISTS pages ITEMS cmake/changelog.Debian)
+    set(copy ${CMAKE_CURRENT_BINARY_DIR}/${file})
+    configure_file(${PROJECT_SOURCE_DIR}/${file} ${copy} COPYONLY)
+    add_custom_command(
+      OUTPUT ${copy}.gz
+      COMMAND ${QUORBEL_GZIP} -9 -n -f -k ${copy}
+      DEPENDS ${copy}
+      VERBATIM)
+    list(APPEND compressed ${copy}.gz)
+  endforeach()
+  add_custom_target(quorbel_compressed ALL DEPENDS ${compressed})
+  list(TRANSFORM pages PREPEND ${CMAKE_CURRENT_BINARY_DIR}/)
+  list(TRANSFORM pages APPEND .gz)
   install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The package is made from its own source, so Debian takes it for a
+  # native one, whose changelog is changelog.gz.
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/cmake/changelog.Debian.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME changelog.gz)
+
+  # Debian's copyright file, in its machine-readable form, made from
+  # LICENSE: the copyright line, and the licence text after it, each line
+  # indented and each blank line a lone full stop. Debian calls the MIT
+  # licence Expat.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+  if(NOT license MATCHES "\nCopyright \\(c\\) ([^\n]+)\n\n(Permission .*)$")
+    message(FATAL_ERROR "LICENSE: no copyright line followed by the licence")
+  endif()
+  set(copyrightHolders "${CMAKE_MATCH_1}")
+  string(STRIP "${CMAKE_MATCH_2}" licenseText)
+  string(REPLACE "\n\n" "\n.\n" licenseText "${licenseText}")
+  string(REPLACE "\n" "\n " licenseText "${licenseText}")
+  set(copyright ${CMAKE_CURRENT_BINARY_DIR}/copyright)
+  file(WRITE ${copyright}
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ${PROJECT_NAME}
+Upstream-Contact: ${quorbelContact}
+
+Files: *
+Copyright: ${copyrightHolders}
+License: Expat
+ ${licenseText}
+")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/LICENSE)
+  install(FILES ${copyright} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB)
 endif()
 
 set(CPACK_PACKAGE_VENDOR "Quorbel developers")
-set(CPACK_PACKAGE_CONTACT "Quorbel developers <quorbel@example.org>")
+set(CPACK_PACKAGE_CONTACT ${quorbelContact})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "turn a raw file of bytes into patches for the Nord Modular")
 set(CPACK_PACKAGE_DESCRIPTION

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Wine for the Windows builds, in a prefix of the build's own.
 #   wine.sh ARCH PREFIX setup      makes the prefix once (ARCH: win32, win64)
+#                                  in a folder that is absent, empty or a
+#                                  prefix of its own; refuses any other
 #   wine.sh ARCH PREFIX start      starts a server that stays until stop
 #   wine.sh ARCH PREFIX stop
 #   wine.sh ARCH PREFIX run PROGRAM [ARGUMENT...]
@@ -135,13 +137,38 @@ makePrefix() {
   "$server" -w
 }
 
+# Setup deletes only a folder of its own making: one that holds the mark it
+# writes first, before anything else goes in (so a set-up cut short is still
+# its own), or .complete (a prefix that an older wine.sh made). A mistyped
+# folder is never deleted.
+mark=.wine.sh-prefix
+
+ownPrefix() {
+  [[ -d $prefix ]] || return
+  [[ -f $prefix/$mark ]] && return
+  case $(cat "$prefix/.complete" 2>/dev/null) in
+    native | emulated) return ;;
+  esac
+  [[ -z $(ls -A "$prefix") ]]
+}
+
 setup() {
   # A prefix made for the other mode is made anew.
   if [[ $(cat "$prefix/.complete" 2>/dev/null) != "$mode" ]]; then
+    if [[ -e $prefix ]] && ! ownPrefix; then
+      echo "wine.sh: refusing to delete $prefix, which is neither an empty" \
+        "folder nor a Wine prefix that wine.sh made: give another folder," \
+        "or delete it first" >&2
+      exit 1
+    fi
     rm -rf "$prefix"
-    if ! makePrefix >"$prefix.log" 2>&1; then
+    mkdir -p "$prefix"
+    echo "A Wine prefix made by wine.sh, which deletes and remakes it at will." \
+      >"$prefix/$mark"
+    # The log stays in the prefix too, so that nothing beside it is touched.
+    if ! makePrefix >"$prefix/setup.log" 2>&1; then
       echo "wine.sh: could not make the Wine prefix $prefix:" >&2
-      cat "$prefix.log" >&2
+      cat "$prefix/setup.log" >&2
       exit 1
     fi
     echo "$mode" >"$prefix/.complete"

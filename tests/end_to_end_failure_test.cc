@@ -49,17 +49,7 @@ TEST_F(EndToEndTest, FullDiskWhileWritingTempLeavesWhatWasWritten) {
 // The input is opened for reading and writing, so a file its user may only
 // read is refused; "temp" is not made.
 TEST_F(EndToEndTest, InputTheUserMayNotWriteIsDenied) {
-  if (settings().command.size() > 1) {
-    GTEST_SKIP() << "another user cannot share the wrapper's set-up";
-  }
-  runAs = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-  RunRequest probe;
-  probe.command = runAs;
-  probe.command.insert(probe.command.end(),
-                       {"test", "-x", settings().command.back()});
-  if (runCommand(probe).exitCode != 0) {
-    GTEST_SKIP() << "user nobody cannot run the program from here";
-  }
+  if (!runAsNobody()) GTEST_SKIP() << "cannot run the program as nobody";
   put("in.raw", "\x10");
   makeReadOnly("in.raw");
   putTemplate(1, region(1));

@@ -1,5 +1,7 @@
 #include "tests/end_to_end_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -168,6 +170,11 @@ void EndToEndTest::putHardLink(const std::string& name,
   expected[name] = expected[existing];
 }
 
+void EndToEndTest::putFifo(const std::string& name) {
+  ASSERT_EQ(::mkfifo((folder_ / name).c_str(), 0666), 0) << name;
+  expected[name] = "<fifo>";
+}
+
 void EndToEndTest::makeReadOnly(const std::string& name) {
   fs::permissions(folder_ / name, fs::perms::owner_read |
                                       fs::perms::group_read |
@@ -176,6 +183,17 @@ void EndToEndTest::makeReadOnly(const std::string& name) {
 
 void EndToEndTest::openFolderToAll() {
   fs::permissions(folder_, fs::perms::all, fs::perm_options::add);
+}
+
+bool EndToEndTest::runAsNobody() {
+  // Another user cannot share the wrapper's set-up.
+  if (settings().command.size() > 1) return false;
+  runAs = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  RunRequest probe;
+  probe.command = runAs;
+  probe.command.insert(probe.command.end(),
+                       {"test", "-x", settings().command.back()});
+  return runCommand(probe).exitCode == 0;
 }
 
 void EndToEndTest::remove(const std::string& name) {
@@ -203,7 +221,10 @@ RunOutcome EndToEndTest::runTyped(const std::string& typed) {
 
 RunOutcome EndToEndTest::runPreview(const std::vector<std::string>& arguments) {
   RunRequest request;
-  request.command = settings().previewCommand;
+  request.command = runAs;
+  request.command.insert(request.command.end(),
+                         settings().previewCommand.begin(),
+                         settings().previewCommand.end());
   request.command.insert(request.command.end(), arguments.begin(),
                          arguments.end());
   request.workingDirectory = folder_.string();
@@ -223,6 +244,8 @@ Folder EndToEndTest::contents() const {
       found[name] = "<link to " + fs::read_symlink(entry).string() + ">";
     } else if (entry.is_directory()) {
       found[name] = "<folder>";
+    } else if (entry.is_fifo()) {
+      found[name] = "<fifo>";
     } else {
       std::ifstream file(entry.path(), std::ios::binary);
       found[name].assign(std::istreambuf_iterator<char>(file), {});

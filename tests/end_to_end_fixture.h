@@ -85,17 +85,21 @@ class EndToEndTest : public ::testing::Test {
   void putFolder(const std::string& name);
   void putSymlink(const std::string& name, const std::string& target);
   void putHardLink(const std::string& name, const std::string& existing);
+  void putFifo(const std::string& name);
   void makeReadOnly(const std::string& name);
   // Lets every user write in the folder, for a run as another user.
   void openFolderToAll();
+  // Sets runAs so that the programs run as the user nobody, for whom file
+  // permissions hold; false when that cannot be done here.
+  bool runAsNobody();
   void remove(const std::string& name);
 
   // Runs the program with the two answers typed in, each ended as set.
   RunOutcome run(const std::string& inputName, const std::string& patchName);
   // Runs the program with exactly these bytes on standard input.
   RunOutcome runTyped(const std::string& typed);
-  // Runs the preview with these arguments; its output's line ends are
-  // made LF.
+  // Runs the preview with these arguments, as runAs says; its output's
+  // line ends are made LF.
   RunOutcome runPreview(const std::vector<std::string>& arguments);
 
   // The outcome and every file of the folder against `expected`.

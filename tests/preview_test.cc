@@ -68,25 +68,40 @@ class PreviewTest : public EndToEndTest {
   Lines planOfTheRun(const std::string& input) {
     RunOutcome outcome = run("in.raw", "out");
     Folder after = contents();
+    // A failed run names its failure on the report's second line. A refusal
+    // comes before its patch is made; any other failure after.
+    std::string failure;
+    bool refusal = false;
+    std::size_t report = outcome.standardOutput.find("Exception ");
+    if (report != std::string::npos) {
+      refusal = outcome.standardOutput.compare(report, 20,
+                                               "Exception Exception ") == 0;
+      std::size_t message = outcome.standardOutput.find('\n', report) + 1;
+      failure = outcome.standardOutput.substr(message);
+      failure.erase(failure.find('\r'));
+    }
+    int made = 0;
+    for (int n = 1; n <= 4; ++n) made += after.count(patchName(n)) ? 1 : 0;
+    const int failedAt =
+        failure.empty() ? 0 : std::max(1, made + (refusal ? 1 : 0));
+
     Lines plan;
     std::size_t used = 0;
     std::size_t written = 0;
     for (int n = 1; n <= 4; ++n) {
-      std::string patch = std::to_string(n) + "out.pch";
       std::string line = "Patch " + std::to_string(n) + ": ";
-      if (!after.count(patch)) {
-        plan.push_back(line + "not written");
+      if (n == failedAt) {
+        plan.push_back(line + "the run would fail: " + failure);
         continue;
       }
-      if (!after.count(templateName(n))) {
-        plan.push_back(line + "the run would fail: File not found.");
-        EXPECT_EQ(describe(outcome), "exit code 1");
+      if (!after.count(patchName(n))) {
+        plan.push_back(line + "not written");
         continue;
       }
       // A line that took a value has changed; no other line has.
       Lines source = referenceLines(after.at(templateName(n)));
-      Lines made = referenceLines(after.at(patch));
-      EXPECT_EQ(source.size(), made.size()) << patch;
+      Lines made = referenceLines(after.at(patchName(n)));
+      EXPECT_EQ(source.size(), made.size()) << patchName(n);
       std::size_t values = 0;
       for (std::size_t i = 0; i < source.size() && i < made.size(); ++i) {
         values += source[i] != made[i];
@@ -100,13 +115,51 @@ class PreviewTest : public EndToEndTest {
       used += values;
       ++written;
     }
-    std::size_t valuesRead =
-        after.count("temp") ? after.at("temp").size() : halved(input).size();
     plan.push_back("Summary: patches written " + std::to_string(written) +
                    ", values used " + std::to_string(used) +
-                   ", values unused " + std::to_string(valuesRead - used) +
-                   ".");
+                   ", values unused " +
+                   std::to_string(halved(input).size() - used) + ".");
     return plan;
+  }
+
+  static std::string patchName(int number) {
+    return std::to_string(number) + "out.pch";
+  }
+
+  // A "temp" of one of the kinds a folder may hold, or none, and now and
+  // then a template that is a link to it.
+  void putScratch(std::mt19937& random) {
+    switch (random() % 14) {
+      case 0:
+        put("temp", "an old scratch file");
+        break;
+      case 1:
+        putFolder("temp");
+        break;
+      case 2:
+        // A Windows folder holds no pipe.
+        if (settings().command.size() == 1) putFifo("temp");
+        break;
+      case 3:
+        putSymlink("temp", "in.raw");
+        break;
+      case 4:
+        putSymlink("temp", templateName(1 + random() % 4));
+        break;
+      case 5:
+        putFolder("elsewhere");
+        put("elsewhere/notes", "precious");
+        putSymlink("temp", "elsewhere/notes");
+        break;
+      case 6:
+        putSymlink("temp", "absent");
+        break;
+    }
+    if (random() % 6 == 0) {
+      std::string name = templateName(1 + random() % 4);
+      remove(name);
+      putSymlink(name, random() % 2 ? "temp" : "./temp");
+    }
   }
 };
 
@@ -127,6 +180,7 @@ TEST_P(PreviewPropertyTest, TellsWhatTheRunWritesAndWritesNothing) {
         templateBytes(randomTemplate(random, static_cast<int>(random() % 400)),
                       random));
   }
+  putScratch(random);
 
   Folder before = contents();
   RunOutcome preview = runPreview({"in.raw"});
@@ -190,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"IndentedEnd",
                     {crlf({"Type=91", "P1=1", "\tP16=15", "P16=15"})},
                     "",
-                    "Warning: 1Template.pch:3: \"\tP16=15\" is no marker"},
+                    "Warning: 1Template.pch:3: \"\\x09P16=15\" is no "
+                    "marker"},
         WarningCase{"LineFeedsOnly",
                     {"Type=91\nP1=1\nP16=15\n"},
                     "",
@@ -258,6 +313,9 @@ TEST_F(PreviewTest, CannotPreview) {
       // Without an input, a template that a long input would reach.
       {{}, "quorbel-preview: 2Template.pch: File not found.\n"},
       {{"--verbose"}, "quorbel-preview: unknown option\n"},
+      {{""},
+       "quorbel-preview: an empty INPUT, for which a run reads "
+       "standard input\n"},
       {{"in.raw", "more.raw"}, "quorbel-preview: more than one INPUT\n"},
   };
   for (const auto& c : cases) {
@@ -271,6 +329,98 @@ TEST_F(PreviewTest, CannotPreview) {
   EXPECT_EQ(describe(help), "exit code 0");
   EXPECT_TRUE(
       help.standardOutput.starts_with("usage: quorbel-preview [INPUT]"));
+}
+
+// A report that does not reach its reader is no success.
+TEST_F(PreviewTest, LostOutputEndsWithTwo) {
+  put("1Template.pch", kRegion);
+  put("in.raw", "\x10");
+  for (const auto& arguments : {std::vector<std::string>{"in.raw"},
+                                std::vector<std::string>{"--help"}}) {
+    for (bool full : {true, false}) {
+      SCOPED_TRACE(arguments[0] + (full ? " to a full device" : " unread"));
+      RunRequest request;
+      request.command = settings().previewCommand;
+      request.command.insert(request.command.end(), arguments.begin(),
+                             arguments.end());
+      request.workingDirectory = path("").string();
+      if (full) {
+        request.standardOutputPath = "/dev/full";
+      } else {
+        request.closeOutputAfter = 0;
+      }
+      RunOutcome preview = runCommand(request);
+      EXPECT_EQ(describe(preview), "exit code 2");
+      EXPECT_EQ(preview.standardError,
+                "quorbel-preview: standard output cannot be written\n");
+    }
+  }
+}
+
+// The run may wait forever on a template that is no file; the preview does
+// not read it, and says so.
+TEST_F(PreviewTest, ReadsNoTemplateThatIsAPipeOrADevice) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "a Windows folder holds no pipe or device";
+  }
+  put("1Template.pch", kRegion);
+  putFifo("2Template.pch");
+  putSymlink("3Template.pch", "/dev/zero");
+  put("in.raw", "\x10\x20\x30");
+  RunOutcome preview = runPreview({"in.raw"});
+  EXPECT_EQ(describe(preview), "exit code 2");
+  EXPECT_NE(preview.standardOutput.find(
+                "2Template.pch: a pipe or a device, not read: the run may "
+                "wait forever on it\n3Template.pch: a pipe or a device"),
+            std::string::npos)
+      << preview.standardOutput;
+  EXPECT_NE(preview.standardOutput.find(
+                "Patch 2: the run may wait forever reading 2Template.pch, a "
+                "pipe or a device\n"),
+            std::string::npos)
+      << preview.standardOutput;
+  EXPECT_EQ(preview.standardError,
+            "quorbel-preview: 2Template.pch: a pipe or a device, which the "
+            "run may wait forever to read.\n");
+}
+
+// The preview reads the input for reading only: its own program file,
+// busy while it runs, is an input like any other.
+TEST_F(PreviewTest, ReadsTheInputWithoutAskingToWriteIt) {
+  putTemplate(1, region(1));
+  const std::string self = settings().previewCommand.back();
+  RunOutcome preview = runPreview({self});
+  EXPECT_EQ(preview.standardOutput.find("Input " + self + ": cannot be read"),
+            std::string::npos)
+      << preview.standardOutput;
+  EXPECT_EQ(preview.standardError.find(self), std::string::npos)
+      << preview.standardError;
+}
+
+// What the permissions refuse the run is foreseen without trying it: an
+// input it may not write, a folder in which it may not make "temp".
+TEST_F(PreviewTest, ForeseesWhatThePermissionsRefuse) {
+  if (!runAsNobody()) GTEST_SKIP() << "cannot run the programs as nobody";
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  put("in.raw", "\x10");
+  openFolderToAll();
+  for (bool readOnlyFolder : {false, true}) {
+    SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "read-only input");
+    if (readOnlyFolder) {
+      fs::permissions(path("in.raw"), fs::perms::all);
+      fs::permissions(path(""),
+                      fs::perms::owner_write | fs::perms::group_write |
+                          fs::perms::others_write,
+                      fs::perm_options::remove);
+    } else {
+      makeReadOnly("in.raw");
+    }
+    RunOutcome preview = runPreview({"in.raw"});
+    EXPECT_EQ(describe(preview), "exit code 2");
+    EXPECT_EQ(planLines(preview.standardOutput), planOfTheRun("\x10"))
+        << preview.standardOutput;
+  }
+  fs::permissions(path(""), fs::perms::all);
 }
 
 }  // namespace

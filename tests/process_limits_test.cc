@@ -56,6 +56,25 @@ TEST_F(ProcessLimitsTest, OutOfMemoryEndsWithItsOwnReport) {
   EXPECT_EQ(fs::file_size(path("1mem.pch")), 0u);
 }
 
+// The preview holds no more of a template's line than the run does.
+TEST_F(ProcessLimitsTest, PreviewOfALongLineNeedsNoMoreMemoryThanTheRun) {
+  if (kAddressSanitizer) {
+    GTEST_SKIP() << "the address sanitizer needs more address space";
+  }
+  // A line of 100 MB with a blank in it; sparse, so it takes no room.
+  put("in.raw", "");
+  std::ofstream(path("1Template.pch")) << "Name= ";
+  fs::resize_file(path("1Template.pch"), 100u << 20);
+  RunRequest request;
+  request.command = settings().previewCommand;
+  request.command.push_back("in.raw");
+  request.workingDirectory = path("").string();
+  request.addressSpaceLimit = 210000u << 10;
+  request.timeout = std::chrono::seconds(60);
+  RunOutcome preview = runCommand(request);
+  EXPECT_EQ(describe(preview), "exit code 0") << preview.standardError;
+}
+
 TEST_F(ProcessLimitsTest, FileSizeLimitCutsThePatchAndEndsTheRun) {
   // No region: the patch is the template, which already ends its lines
   // with CR LF; it must hold exactly the bytes up to the limit.
