@@ -29,13 +29,22 @@ async function fetchExample(name) {
   return new File([await response.blob()], name);
 }
 
+// Fetched with the page, so that they are there offline too; fetched
+// again by a press after a failure.
+let examples = null;
+function fetchExamples() {
+  examples ??= Promise.all([Promise.all(kNames.map(fetchExample)), fetchExample(kExampleInput)]);
+  examples.catch(() => { examples = null; });
+  return examples;
+}
+fetchExamples();
+
 async function useExamples() {
   say(status, '');
   try {
-    const [examples, input] = await Promise.all([
-      Promise.all(kNames.map(fetchExample)), fetchExample(kExampleInput)]);
+    const [templates, input] = await fetchExamples();
     files.together(() => {
-      files.setTemplates(examples, true);
+      files.setTemplates(templates, true);
       files.setInput(input.name, input, 'the examples', 'templates');
     });
   } catch (error) {

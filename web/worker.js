@@ -138,24 +138,18 @@ async function preview({ templates, input }) {
   };
 }
 
-// The preview is wanted first, as soon as there are templates: its
-// module loads while the user chooses them. What a run needs loads once
-// the first preview is done, before the user presses Run.
-load('quorbel-preview');
-let runPrepared = false;
-function prepareRun() {
-  if (runPrepared) return;
-  runPrepared = true;
-  load('quorbel').catch(() => {});
-  zipLibrary().catch(() => {});
-}
+// Everything loads at the start, so that the page works offline once
+// loaded: the preview first, as it is wanted as soon as there are
+// templates, then what a run needs.
+load('quorbel-preview')
+  .then(() => Promise.all([load('quorbel'), zipLibrary()]))
+  .catch(() => {}); // the call that needs a missing part reports it
 
 const kinds = { run, preview, resample: async (job) => resample(job) };
 
 self.onmessage = async ({ data: { id, kind, ...job } }) => {
   try {
     const result = await kinds[kind](job);
-    if (kind === 'preview') prepareRun();
     const transfer = kind === 'resample' ? [result.bytes.buffer] : [];
     self.postMessage({ id, result }, transfer);
   } catch (error) {

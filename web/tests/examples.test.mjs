@@ -96,3 +96,33 @@ test('a template with bare line feeds: the native preview and its warning', asyn
   assert.equal(await preview(page).locator('mark').count(), 1);
   assert.deepEqual(page.errors, []);
 });
+
+test('once loaded, the page works offline', async () => {
+  served.files = {};
+  const page = await h.openPage(context, served);
+  const loaded = ['/quorbel-preview.wasm', '/quorbel.wasm', '/fflate.js', '/examples/sample.raw'];
+  await h.until(() => loaded.every((path) => path in served.files));
+  await context.setOffline(true);
+  try {
+    await page.getByRole('button', { name: 'Use the examples' }).click();
+    await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
+    assert.equal((await h.runOnPage(page)).exitCode, 'Exit code 0');
+    await page.getByRole('link', { name: 'All patches (.zip)' }).waitFor();
+  } finally {
+    await context.setOffline(false);
+  }
+  assert.deepEqual(page.errors, []);
+});
+
+test('files dropped on the page: templates by name, another file as the input', async () => {
+  const page = await h.openPage(context, served);
+  const files = h.examples();
+  const dropped = await page.evaluateHandle((contents) => {
+    const transfer = new DataTransfer();
+    for (const [name, bytes] of contents) transfer.items.add(new File([new Uint8Array(bytes)], name));
+    return transfer;
+  }, Object.entries(files).map(([name, bytes]) => [name, [...bytes]]));
+  await page.dispatchEvent('body', 'drop', { dataTransfer: dropped });
+  await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
+  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
+});

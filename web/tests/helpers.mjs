@@ -146,6 +146,11 @@ export function timeInPage(page, button, done) {
   }), [button, done.toString()]);
 }
 
+// Resolves once `holds()` does, checking every few milliseconds.
+export async function until(holds) {
+  while (!holds()) await new Promise((resolve) => setTimeout(resolve, 5));
+}
+
 // Presses Run and waits for the exit code the run shows.
 export async function runOnPage(page) {
   await page.getByRole('button', { name: 'Run', exact: true }).click();
