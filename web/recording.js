@@ -95,6 +95,8 @@ async function decode(file) {
 }
 
 async function convertOnce() {
+  const source = sound;
+  if (!source) return;
   const wanted = settings();
   if (wanted.problem) {
     made = null;
@@ -103,9 +105,11 @@ async function convertOnce() {
   }
   const count = valueCount(wanted.seconds, wanted.rate);
   const { bytes } = await call('resample', {
-    samples: sound.samples, rate: wanted.rate, start: wanted.start, count });
+    samples: source.samples, rate: wanted.rate, start: wanted.start, count });
+  // A recording chosen meanwhile is converted by a pass of its own.
+  if (source !== sound) return;
   made = { count, ...wanted };
-  files.setInput(rawName(sound.name), new Blob([bytes]), `the recording "${sound.name}"`,
+  files.setInput(rawName(source.name), new Blob([bytes]), `the recording "${source.name}"`,
     'recording');
 }
 
@@ -128,8 +132,11 @@ function convert() {
 }
 
 async function showStatus() {
-  if (!sound) return;
+  const shown = sound;
   const room = await preview.room();
+  // Another recording, or an input chosen another way, may have come
+  // meanwhile: its own call shows it.
+  if (!shown || shown !== sound) return;
   const problem = settings().problem;
   let text = `${sound.name}: ${duration(sound.seconds)} of sound.`;
   if (problem) {
