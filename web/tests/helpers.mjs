@@ -146,9 +146,12 @@ export function timeInPage(page, button, done) {
   }), [button, done.toString()]);
 }
 
-// Resolves once `holds()` does, checking every few milliseconds.
+// Resolves once `holds()` does, checking every few milliseconds; fails
+// after 30 s, as Playwright's waits do.
 export async function until(holds) {
-  while (!holds()) await new Promise((resolve) => setTimeout(resolve, 5));
+  for (const start = Date.now(); !holds(); await new Promise((resolve) => setTimeout(resolve, 5))) {
+    if (Date.now() - start > 30000) throw new Error(`still not so: ${holds}`);
+  }
 }
 
 // Presses Run and waits for the exit code the run shows.
