@@ -175,20 +175,26 @@ export async function pagePatches(page) {
   return result;
 }
 
-// A 16-bit mono PCM WAV of `samples` (-1..1).
+// A 16-bit PCM WAV of `samples` (-1..1), or of several channels' samples
+// given as an array of arrays.
 export function wav(samples, rate) {
-  const data = Buffer.alloc(samples.length * 2);
-  samples.forEach((s, i) => data.writeInt16LE(Math.round(Math.max(-1, Math.min(1, s)) * 32767), i * 2));
+  const channels = Array.isArray(samples[0]) ? samples : [samples];
+  const frames = channels[0].length;
+  const data = Buffer.alloc(frames * channels.length * 2);
+  for (let i = 0; i < frames; ++i) {
+    channels.forEach((channel, c) => data.writeInt16LE(
+      Math.round(Math.max(-1, Math.min(1, channel[i])) * 32767), (i * channels.length + c) * 2));
+  }
   const header = Buffer.alloc(44);
   header.write('RIFF', 0);
   header.writeUInt32LE(36 + data.length, 4);
   header.write('WAVEfmt ', 8);
   header.writeUInt32LE(16, 16);
   header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(1, 22);
+  header.writeUInt16LE(channels.length, 22);
   header.writeUInt32LE(rate, 24);
-  header.writeUInt32LE(rate * 2, 28);
-  header.writeUInt16LE(2, 32);
+  header.writeUInt32LE(rate * channels.length * 2, 28);
+  header.writeUInt16LE(channels.length * 2, 32);
   header.writeUInt16LE(16, 34);
   header.write('data', 36);
   header.writeUInt32LE(data.length, 40);

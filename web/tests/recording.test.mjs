@@ -19,11 +19,12 @@ after(async () => {
   await served?.close();
 });
 
-function tone(frequency, seconds) {
-  const samples = Array.from({ length: Math.round(seconds * kFileRate) },
-    (_, i) => kAmplitude * Math.sin(2 * Math.PI * frequency * i / kFileRate));
-  return h.wav(samples, kFileRate);
+function sine(frequency, seconds, amplitude = kAmplitude) {
+  return Array.from({ length: Math.round(seconds * kFileRate) },
+    (_, i) => amplitude * Math.sin(2 * Math.PI * frequency * i / kFileRate));
 }
+
+const tone = (frequency, seconds) => h.wav(sine(frequency, seconds), kFileRate);
 
 const byteRule = (s) => Math.min(255, Math.max(0, Math.round(s * 127.5 + 127.5)));
 
@@ -71,6 +72,14 @@ test('a tone above half the rate is filtered out, not folded back', async () => 
   assert.equal(bytes.length, 2000);
   // Folded back, it would come out as 1 kHz at full amplitude.
   assert.ok(worstError(bytes, () => 128) <= 2);
+});
+
+test('a stereo recording is the mean of its channels', async () => {
+  // The left channel alone would give the full tone, its mean half of it.
+  const page = await pageWithRecording(h.wav([sine(250, 0.5), sine(250, 0.5, 0)], kFileRate));
+  const { bytes } = await inputBytes(page);
+  assert.ok(worstError(bytes,
+    (i) => byteRule(kAmplitude / 2 * Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
 });
 
 test('the patches from a recording are the native run\'s from its bytes', async () => {
