@@ -68,7 +68,9 @@ function isEmptyWav(bytes) {
   const tag = (at) => String.fromCharCode(...new Uint8Array(bytes, at, 4));
   if (bytes.byteLength < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return false;
   for (let at = 12; at + 8 <= bytes.byteLength; at += 8 + view.getUint32(at + 4, true)) {
-    if (tag(at) === 'data') return view.getUint32(at + 4, true) === 0 || at + 8 === bytes.byteLength;
+    if (tag(at) === 'data') {
+      return view.getUint32(at + 4, true) === 0 || at + 8 === bytes.byteLength;
+    }
   }
   return false;
 }

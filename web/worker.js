@@ -97,7 +97,8 @@ async function instance(program, templates, input, answers = '') {
 const text = (bytes) => new TextDecoder().decode(new Uint8Array(bytes));
 
 async function readTemplates(files) {
-  return Promise.all(files.map(async (file) => [file.name, new Uint8Array(await file.arrayBuffer())]));
+  return Promise.all(files.map(async (file) =>
+    [file.name, new Uint8Array(await file.arrayBuffer())]));
 }
 
 // The zip library, wanted only with a run's patches.

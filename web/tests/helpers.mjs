@@ -3,7 +3,9 @@
 // files for comparison, and files made at test time.
 import { spawnSync } from 'node:child_process';
 import { createServer } from 'node:http';
-import { mkdtempSync, mkdirSync, readFileSync, writeFileSync, readdirSync, statSync } from 'node:fs';
+import {
+  mkdtempSync, mkdirSync, readFileSync, writeFileSync, readdirSync, statSync,
+} from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, extname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -14,7 +16,8 @@ export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(root, 'build/web')
 export const siteDir = join(buildDir, 'site');
 export const examplesDir = join(root, 'examples');
 const nativeQuorbel = process.env.QUORBEL_EXE ?? join(root, 'build/default/quorbel');
-const nativePreview = process.env.QUORBEL_PREVIEW_EXE ?? join(root, 'build/default/quorbel-preview');
+const nativePreview =
+  process.env.QUORBEL_PREVIEW_EXE ?? join(root, 'build/default/quorbel-preview');
 
 const kTypes = {
   '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
@@ -109,6 +112,12 @@ export function nativePreviewOf(files, inputName) {
   const run = spawnSync(nativePreview, inputName ? [inputName] : [], { cwd: dir });
   if (run.error) throw run.error;
   return { stdout: run.stdout.toString('latin1'), exitCode: run.status };
+}
+
+// A transcript that ends with the failure report of EInOutError `message`.
+export function endsWithReport(message) {
+  const escaped = message.replace(/[.*+?^${}()|[\]\\/]/g, '\\$&');
+  return new RegExp(`Exception EInOutError in module quorbel at [0-9A-F]{8}\\.\n${escaped}\r\n$`);
 }
 
 // The failure report's place differs between builds.

@@ -53,7 +53,8 @@ test('a tone below half the rate keeps its amplitude, from the chosen start', as
   let made = await inputBytes(page);
   assert.equal(made.name, 'tone.raw');
   assert.equal(made.bytes.length, 4000);
-  assert.ok(worstError(made.bytes, (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
+  assert.ok(worstError(made.bytes,
+    (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
 
   await page.getByLabel('Rate').fill('3000');
   await page.getByLabel('Start').fill('0.1');
@@ -94,7 +95,8 @@ test('the patches from a recording are the native run\'s from its bytes', async 
 });
 
 test('Fit fills the room exactly, from the start to the end or for a length', async () => {
-  const room = Number(/Summary: room for (\d+) values/.exec(h.nativePreviewOf(h.examples()).stdout)[1]);
+  const summary = /Summary: room for (\d+) values/.exec(h.nativePreviewOf(h.examples()).stdout);
+  const room = Number(summary[1]);
   const preview = (page) => page.getByLabel('Preview', { exact: true });
   const page = await pageWithRecording(tone(100, 2.5));
   await page.getByLabel('Start').fill('0.5');
