@@ -155,7 +155,10 @@ class PreviewTest : public EndToEndTest {
         putSymlink("temp", "absent");
         break;
     }
-    if (random() % 6 == 0) {
+    // On Windows the preview cannot read where a link leads (and Wine
+    // shows a link as the file it reaches): a template that links to a
+    // "temp" not yet made is foreseen as missing there.
+    if (random() % 6 == 0 && settings().command.size() == 1) {
       std::string name = templateName(1 + random() % 4);
       remove(name);
       putSymlink(name, random() % 2 ? "temp" : "./temp");
@@ -350,6 +353,7 @@ TEST_F(PreviewTest, LostOutputEndsWithTwo) {
         request.closeOutputAfter = 0;
       }
       RunOutcome preview = runCommand(request);
+      std::erase(preview.standardError, '\r');
       EXPECT_EQ(describe(preview), "exit code 2");
       EXPECT_EQ(preview.standardError,
                 "quorbel-preview: standard output cannot be written\n");
