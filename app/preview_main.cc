@@ -1,6 +1,6 @@
 // quorbel-preview [INPUT]: shows what a run of quorbel in the current folder
 // would do, and writes nothing.
-#include <iostream>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,16 +20,19 @@ constexpr char kUsage[] =
     "Exit code 0: nothing warned; 1: a warning; 2: a file the run needs\n"
     "cannot be read, the run would fail, or a usage error.\n";
 
+void write(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 // A report that does not reach its reader is no success.
 int finish(int exitCode) {
-  std::cout.flush();
-  if (std::cout) return exitCode;
-  std::cerr << "quorbel-preview: standard output cannot be written" << '\n';
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return exitCode;
+  write(stderr, "quorbel-preview: standard output cannot be written\n");
   return quorbel::kCannotPreview;
 }
 
-int usageError(const char* problem) {
-  std::cerr << "quorbel-preview: " << problem << '\n' << kUsage;
+int usageError(const std::string& problem) {
+  write(stderr, "quorbel-preview: " + problem + "\n" + kUsage);
   return quorbel::kCannotPreview;
 }
 
@@ -42,7 +45,7 @@ int main(int argc, char** argv) {
   std::optional<std::string> input;
   if (argc == 2) input = argv[1];
   if (input == "--help") {
-    std::cout << kUsage;
+    write(stdout, kUsage);
     return finish(quorbel::kNothingWarned);
   }
   // The run reads standard input for an empty name, which a preview cannot
@@ -53,6 +56,7 @@ int main(int argc, char** argv) {
   if (input && input->starts_with('-')) return usageError("unknown option");
   quorbel::Preview preview = quorbel::previewRun(input);
   quorbel::Forecast forecast = quorbel::forecastRun(preview);
-  quorbel::printPreview(preview, forecast, std::cout, std::cerr);
+  write(stdout, quorbel::previewReport(preview, forecast));
+  write(stderr, quorbel::failureLine(forecast));
   return finish(forecast.exitCode);
 }

@@ -29,8 +29,9 @@ std::string withoutTrailingBlanks(std::string line) {
 }
 
 // Every line of the report goes out through here.
-void printLine(std::ostream& out, std::string_view line) {
-  out << printable(line) << '\n';
+void printLine(std::string& out, std::string_view line) {
+  out += printable(line);
+  out += '\n';
 }
 
 std::string lineEnds(const TemplateScan& scan) {
@@ -42,7 +43,7 @@ std::string lineEnds(const TemplateScan& scan) {
          (scan.bareLineFeeds == 1 ? " that ends" : " that end") + " no line";
 }
 
-void printTemplate(std::ostream& out, const TemplateScan& scan,
+void printTemplate(std::string& out, const TemplateScan& scan,
                    const TemplateScan* before, const TemplateScan* after) {
   if (scan.notAFile) {
     printLine(out, scan.name +
@@ -79,7 +80,7 @@ void printTemplate(std::ostream& out, const TemplateScan& scan,
   printLine(out, "  room for " + counted(scan.room, "value"));
 }
 
-void printPatch(std::ostream& out, std::size_t number, const PatchPlan& plan,
+void printPatch(std::string& out, std::size_t number, const PatchPlan& plan,
                 const TemplateScan& scan) {
   std::string line = "Patch " + std::to_string(number) + ": ";
   switch (plan.outcome) {
@@ -107,7 +108,7 @@ void printPatch(std::ostream& out, std::size_t number, const PatchPlan& plan,
 // The values in order, at most 72 columns by 12 rows: each column spans
 // the lowest to the highest of its share of the values, and the patch
 // numbers under it mark where each patch starts.
-void printChart(std::ostream& out, const std::string& values,
+void printChart(std::string& out, const std::string& values,
                 const std::vector<PatchPlan>& patches) {
   const std::size_t columns = std::min(kChartColumns, values.size());
   auto firstOf = [&](std::size_t column) {
@@ -134,7 +135,7 @@ void printChart(std::ostream& out, const std::string& values,
   printLine(out, patchMarks(values.size(), columns, patches));
 }
 
-void printWarning(std::ostream& out, const PreviewWarning& warning) {
+void printWarning(std::string& out, const PreviewWarning& warning) {
   std::string line = "Warning: " + warning.file;
   if (warning.line != 0) line += ":" + std::to_string(warning.line);
   printLine(out, line + ": " + warning.text);
@@ -179,8 +180,8 @@ std::string patchMarks(std::size_t valueCount, std::size_t columns,
   return withoutTrailingBlanks(marks);
 }
 
-void printPreview(const Preview& preview, const Forecast& forecast,
-                  std::ostream& out, std::ostream& errors) {
+std::string previewReport(const Preview& preview, const Forecast& forecast) {
+  std::string out;
   const auto& templates = preview.templates;
   for (std::size_t i = 0; i < templates.size(); ++i) {
     printTemplate(out, templates[i], i == 0 ? nullptr : &templates[i - 1],
@@ -238,11 +239,14 @@ void printPreview(const Preview& preview, const Forecast& forecast,
     printLine(out, "Summary: room for " + std::to_string(room) + " values in " +
                        std::to_string(readable) + " templates.");
   }
-  if (!forecast.failure.empty()) {
-    errors << printable("quorbel-preview: " + forecast.failedFile + ": " +
-                        sentence(forecast.failure))
-           << '\n';
-  }
+  return out;
+}
+
+std::string failureLine(const Forecast& forecast) {
+  if (forecast.failure.empty()) return "";
+  return printable("quorbel-preview: " + forecast.failedFile + ": " +
+                   sentence(forecast.failure)) +
+         "\n";
 }
 
 }  // namespace quorbel

@@ -1,12 +1,13 @@
 // The report of quorbel-preview: each template with its line ends, regions
 // and room, the warnings, the input's values and where they land, a chart of
-// them, and a summary line. It only prints what the preview found and
+// them, and a summary line. It only words what the preview found and
 // forecast; every byte outside printable ASCII that a name or a template
-// line brings is shown as \xHH.
+// line brings is shown as \xHH. The text is made in memory, so that the
+// program writes it with the C library alone (no streams, which would
+// triple the size of the program compiled for the web page).
 #pragma once
 
 #include <cstddef>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +16,12 @@
 
 namespace quorbel {
 
-// Writes the report to `out`, and the first failure the run would meet, if
-// any, as one line to `errors`.
-void printPreview(const Preview& preview, const Forecast& forecast,
-                  std::ostream& out, std::ostream& errors);
+// The report, each line ended by a line feed.
+std::string previewReport(const Preview& preview, const Forecast& forecast);
+
+// The line for standard error that names the first failure the run would
+// meet, ended by a line feed; empty when there is none.
+std::string failureLine(const Forecast& forecast);
 
 // The text with each byte outside printable ASCII written as \xHH.
 std::string printable(std::string_view text);

@@ -45,24 +45,22 @@ TEST_P(PreviewReportTest, ReportsWhatTheRunWouldDo) {
   fake.addFile("in.raw", c.input);
   Preview preview = previewRun("in.raw");
   Forecast forecast = forecastRun(preview);
-  std::ostringstream out;
-  std::ostringstream errors;
-  printPreview(preview, forecast, out, errors);
+  const std::string out = previewReport(preview, forecast);
 
   Lines report;
-  std::istringstream lines(out.str());
+  std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) report.push_back(line);
   for (const std::string& line : c.expected) {
     EXPECT_NE(std::find(report.begin(), report.end(), line), report.end())
         << "missing: " << line << "\nin:\n"
-        << out.str();
+        << out;
   }
   for (const std::string& start : c.absent) {
     for (const std::string& line : report) {
       EXPECT_FALSE(line.starts_with(start)) << line;
     }
   }
-  EXPECT_EQ(forecast.exitCode, c.exitCode) << out.str() << errors.str();
+  EXPECT_EQ(forecast.exitCode, c.exitCode) << out << failureLine(forecast);
   EXPECT_EQ(fake.contents("in.raw"), c.input) << "the preview wrote";
 }
 
