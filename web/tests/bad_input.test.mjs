@@ -2,19 +2,10 @@
 // concerns and again on Run, and never a broken page.
 import assert from 'node:assert/strict';
 import { rmSync } from 'node:fs';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import * as h from './helpers.mjs';
 
-let served;
-let context;
-before(async () => {
-  served = await h.serve();
-  context = await h.launch();
-});
-after(async () => {
-  await context?.close();
-  await served?.close();
-});
+const site = h.siteInBrowser();
 
 const second = Array.from({ length: 44100 }, (_, i) => 0.5 * Math.sin(i / 10));
 const recording = (page, name, bytes) =>
@@ -69,7 +60,7 @@ const cases = [
 
 for (const { name, act, message } of cases) {
   test(name, async () => {
-    const page = await h.openPage(context, served);
+    const page = await site.open();
     await page.getByRole('button', { name: 'Use the examples' }).click();
     await act(page);
     await page.getByText(message).first().waitFor();
@@ -82,7 +73,7 @@ for (const { name, act, message } of cases) {
 }
 
 test('no templates and no input: Run says what to choose', async () => {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   await page.getByRole('button', { name: 'Run', exact: true }).click();
   await page.getByText('There are no templates yet').waitFor();
   await page.getByLabel('Templates', { exact: true })
@@ -94,7 +85,7 @@ test('no templates and no input: Run says what to choose', async () => {
 });
 
 test('an input file removed after it was chosen: the run\'s report', async () => {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   await page.getByRole('button', { name: 'Use the examples' }).click();
   const [path] = h.filesOnDisk({ 'gone.raw': Buffer.alloc(100, 7) });
   await page.getByLabel('Input file').setInputFiles(path);

@@ -2,21 +2,12 @@
 // chart, run, transcript and patches against the native programs' on the
 // same files, and the speed figures of the bench.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import { join } from 'node:path';
 import { unzipSync } from 'fflate';
 import * as h from './helpers.mjs';
 
-let served;
-let context;
-before(async () => {
-  served = await h.serve();
-  context = await h.launch();
-});
-after(async () => {
-  await context?.close();
-  await served?.close();
-});
+const site = h.siteInBrowser();
 
 const preview = (page) => page.getByLabel('Preview', { exact: true });
 
@@ -24,7 +15,7 @@ test('the examples: preview, chart, run and patches as natively', async () => {
   // The page's own clock: from navigation to the page ready, and from the
   // click to the preview on screen (the driver's own delay between the two
   // is not the page's).
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   const ready = await page.evaluate(() =>
     performance.getEntriesByType('navigation')[0].domContentLoadedEventEnd);
   const shown = await h.timeInPage(page, 'use-examples',
@@ -32,7 +23,7 @@ test('the examples: preview, chart, run and patches as natively', async () => {
   h.recordFigure('open to the examples\' preview (ms)', Math.round(ready + shown));
   // What a run needs loads after the first preview: not counted here.
   const forRun = ['/quorbel.js', '/quorbel.wasm', '/fflate.js'];
-  h.recordFigure('bytes the page loaded to show it', Object.entries(served.files)
+  h.recordFigure('bytes the page loaded to show it', Object.entries(site.served.files)
     .filter(([path]) => !forRun.includes(path)).reduce((sum, [, bytes]) => sum + bytes, 0));
 
   const files = h.examples();
@@ -50,7 +41,7 @@ test('the examples: preview, chart, run and patches as natively', async () => {
   }
   h.recordFigure('run of the examples, click to links, first (ms)', Math.round(runTimes[0]));
   h.recordFigure('run of the examples, click to links, again (ms)', Math.round(runTimes[1]));
-  h.recordFigure('bytes the page loaded through the run', served.bytes);
+  h.recordFigure('bytes the page loaded through the run', site.served.bytes);
 
   const native = h.nativeRun(files, 'sample.raw', 'demo');
   assert.equal(await page.getByLabel('Console').textContent(), native.stdout);
@@ -66,7 +57,7 @@ test('the examples: preview, chart, run and patches as natively', async () => {
 });
 
 test('template 3 missing: the failure report and exit code 1', async () => {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   const files = h.examples(['1Template.pch', '2Template.pch', '4Template.pch', 'sample.raw']);
   const [one, two, four, input] = h.filesOnDisk(files);
   await page.getByLabel('Templates', { exact: true }).setInputFiles([one, two, four]);
@@ -83,7 +74,7 @@ test('template 3 missing: the failure report and exit code 1', async () => {
 });
 
 test('a template with bare line feeds: the native preview and its warning', async () => {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   const files = h.examples();
   files['2Template.pch'] = Buffer.from(files['2Template.pch'].toString('latin1')
     .replaceAll('\r\n', '\n'), 'latin1');
@@ -98,24 +89,24 @@ test('a template with bare line feeds: the native preview and its warning', asyn
 });
 
 test('once loaded, the page works offline', async () => {
-  served.files = {};
-  const page = await h.openPage(context, served);
+  site.served.files = {};
+  const page = await site.open();
   const loaded = ['/quorbel-preview.wasm', '/quorbel.wasm', '/fflate.js', '/examples/sample.raw'];
-  await h.until(() => loaded.every((path) => path in served.files));
-  await context.setOffline(true);
+  await h.until(() => loaded.every((path) => path in site.served.files));
+  await site.context.setOffline(true);
   try {
     await page.getByRole('button', { name: 'Use the examples' }).click();
     await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
     assert.equal((await h.runOnPage(page)).exitCode, 'Exit code 0');
     await page.getByRole('link', { name: 'All patches (.zip)' }).waitFor();
   } finally {
-    await context.setOffline(false);
+    await site.context.setOffline(false);
   }
   assert.deepEqual(page.errors, []);
 });
 
 test('files dropped on the page: templates by name, another file as the input', async () => {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   const files = h.examples();
   const dropped = await page.evaluateHandle((contents) => {
     const transfer = new DataTransfer();

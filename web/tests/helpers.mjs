@@ -8,6 +8,7 @@ import {
 } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, extname, join, resolve } from 'node:path';
+import { after, before } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
@@ -68,14 +69,28 @@ export async function launch() {
   });
 }
 
-// Opens the page; any error the page throws fails the test that reads
-// `errors`.
-export async function openPage(context, served) {
-  const page = await context.newPage();
-  page.errors = [];
-  page.on('pageerror', (error) => page.errors.push(error.message));
-  await page.goto(served.url);
-  return page;
+// The site served and the browser started once for the tests of one file:
+// `served` and `context` as serve() and launch() give them, and open(),
+// which opens the page; any error the page throws fails the test that
+// reads the page's `errors`.
+export function siteInBrowser() {
+  const site = {};
+  before(async () => {
+    site.served = await serve();
+    site.context = await launch();
+  });
+  after(async () => {
+    await site.context?.close();
+    await site.served?.close();
+  });
+  site.open = async () => {
+    const page = await site.context.newPage();
+    page.errors = [];
+    page.on('pageerror', (error) => page.errors.push(error.message));
+    await page.goto(site.served.url);
+    return page;
+  };
+  return site;
 }
 
 export function folder(files) {

@@ -2,21 +2,12 @@
 // Its transcript and patches are the native run's, and the page's memory
 // grows by little more than over a run of the examples.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import * as h from './helpers.mjs';
 
 const kSize = 50 * 1024 * 1024;
 
-let served;
-let context;
-before(async () => {
-  served = await h.serve();
-  context = await h.launch();
-});
-after(async () => {
-  await context?.close();
-  await served?.close();
-});
+const site = h.siteInBrowser();
 
 // All the memory of the page and its worker, in bytes.
 const memory = (page) => page.evaluate(async () =>
@@ -27,7 +18,7 @@ test('a 50 MB input: the truncation notice, the native patches, little memory', 
   for (let i = 0; i < kSize; i += 4096) large[i] = (i / 4096) & 255;
   const files = { ...h.examples(), 'large.raw': large };
 
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   await page.getByRole('button', { name: 'Use the examples' }).click();
   await h.runOnPage(page);
   const afterExamples = await memory(page);

@@ -2,22 +2,13 @@
 // bytes by the page, checked against the conversion rule, and run as the
 // native program runs the downloaded bytes.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import * as h from './helpers.mjs';
 
 const kFileRate = 44100;
 const kAmplitude = 0.8;
 
-let served;
-let context;
-before(async () => {
-  served = await h.serve();
-  context = await h.launch();
-});
-after(async () => {
-  await context?.close();
-  await served?.close();
-});
+const site = h.siteInBrowser();
 
 function sine(frequency, seconds, amplitude = kAmplitude) {
   return Array.from({ length: Math.round(seconds * kFileRate) },
@@ -30,7 +21,7 @@ const byteRule = (s) => Math.min(255, Math.max(0, Math.round(s * 127.5 + 127.5))
 
 // The page with the examples' templates and the recording `wav`.
 async function pageWithRecording(wav, name = 'tone.wav') {
-  const page = await h.openPage(context, served);
+  const page = await site.open();
   await page.getByRole('button', { name: 'Use the examples' }).click();
   await page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ [name]: wav }));
   return page;
