@@ -67,10 +67,14 @@ async function instance(program, templates, input, answers = '') {
   const stdin = new TextEncoder().encode(answers);
   let read = 0;
   const out = { stdout: [], stderr: [], exitCode: null };
-  const module = await factory({
+  // An instance the browser cannot make (no memory for it) fails the call,
+  // which would otherwise wait for it forever.
+  let cannotInstantiate;
+  const failed = new Promise((_, reject) => { cannotInstantiate = reject; });
+  const module = await Promise.race([failed, factory({
     thisProgram: program,
     instantiateWasm(imports, done) {
-      WebAssembly.instantiate(wasm, imports).then((made) => done(made, wasm));
+      WebAssembly.instantiate(wasm, imports).then((made) => done(made, wasm), cannotInstantiate);
       return {};
     },
     stdin: () => (read < stdin.length ? stdin[read++] : null),
@@ -78,7 +82,7 @@ async function instance(program, templates, input, answers = '') {
     stdout: (byte) => out.stdout.push(byte & 255),
     stderr: (byte) => out.stderr.push(byte & 255),
     onExit: (code) => { out.exitCode = code; },
-  });
+  })]);
   const { FS } = module;
   FS.mkdir(kFolder);
   FS.chdir(kFolder);

@@ -8,7 +8,7 @@ import {
 } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, extname, join, resolve } from 'node:path';
-import { after, before } from 'node:test';
+import { after, afterEach, before } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
@@ -83,10 +83,19 @@ export function siteInBrowser() {
     await site.context?.close();
     await site.served?.close();
   });
+  // Each test's pages go with it, and their workers' memory with them.
+  let pages = [];
+  afterEach(async () => {
+    await Promise.all(pages.map((page) => page.close()));
+    pages = [];
+  });
   site.open = async () => {
     const page = await site.context.newPage();
+    pages.push(page);
     page.errors = [];
     page.on('pageerror', (error) => page.errors.push(error.message));
+    page.logged = [];
+    page.on('console', (message) => page.logged.push(message.text()));
     await page.goto(site.served.url);
     return page;
   };
@@ -178,10 +187,17 @@ export async function until(holds) {
   }
 }
 
-// Presses Run and waits for the exit code the run shows.
+// Presses Run and waits for the exit code the run shows; a run that shows
+// none fails with what the page said instead.
 export async function runOnPage(page) {
   await page.getByRole('button', { name: 'Run', exact: true }).click();
-  await page.getByLabel('Exit code').filter({ hasText: /Exit code \d/ }).waitFor();
+  try {
+    await page.getByLabel('Exit code').filter({ hasText: /Exit code \d/ }).waitFor();
+  } catch (error) {
+    const said = await page.locator('p:visible').allTextContents();
+    throw new Error(`${error.message}\nThe page said: ${said.join(' | ')}\n` +
+      `Its console: ${page.logged.join(' | ')}`);
+  }
   return {
     transcript: await page.getByLabel('Console').textContent(),
     exitCode: await page.getByLabel('Exit code').textContent(),
