@@ -84,8 +84,10 @@ Os readOnlyOs(const Os& base, RawBytes& raw) {
 // The start of a line, for a warning; the report makes it printable.
 std::string quoted(std::string_view line) {
   constexpr std::size_t kShown = 40;
-  if (line.size() <= kShown) return "\"" + std::string(line) + "\"";
-  return "\"" + std::string(line.substr(0, kShown)) + "...\"";
+  std::string shown = "\"";
+  shown += line.substr(0, kShown);
+  shown += line.size() <= kShown ? "\"" : "...\"";
+  return shown;
 }
 
 bool isParameterKey(std::string_view key) {

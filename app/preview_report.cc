@@ -137,7 +137,10 @@ void printChart(std::string& out, const std::string& values,
 
 void printWarning(std::string& out, const PreviewWarning& warning) {
   std::string line = "Warning: " + warning.file;
-  if (warning.line != 0) line += ":" + std::to_string(warning.line);
+  if (warning.line != 0) {
+    line += ':';
+    line += std::to_string(warning.line);
+  }
   printLine(out, line + ": " + warning.text);
 }
 
