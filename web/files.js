@@ -91,3 +91,27 @@ export async function settled(except = null) {
     await Promise.allSettled(others);
   }
 }
+
+// Makes `work` run one pass at a time: a call while a pass is under way
+// asks for one more after it, so that the latest change is always taken.
+// The function made returns the promise of the passes under way; its
+// running() gives that promise too, or null when none is.
+export function oneAtATime(work) {
+  let running = null;
+  let again = false;
+  const start = () => {
+    if (running) {
+      again = true;
+      return running;
+    }
+    running = (async () => {
+      do {
+        again = false;
+        await work();
+      } while (again);
+    })().finally(() => { running = null; });
+    return running;
+  };
+  start.running = () => running;
+  return start;
+}

@@ -16,9 +16,6 @@ const chart = document.getElementById('chart');
 
 // The room per the latest preview, or null without templates.
 let latestRoom = null;
-// The preview under way, if any, and whether another must follow it.
-let running = null;
-let again = false;
 
 function showReport(text) {
   report.replaceChildren(...text.split(/(?<=\n)/).map((line) => {
@@ -72,23 +69,11 @@ async function previewOnce() {
 }
 
 // One preview at a time; changes made meanwhile are taken by one more.
-function refresh() {
-  if (running) {
-    again = true;
-    return running;
-  }
-  running = (async () => {
-    do {
-      again = false;
-      await previewOnce();
-    } while (again);
-  })().finally(() => { running = null; });
-  return running;
-}
+const refresh = files.oneAtATime(previewOnce);
 
 // The templates' room once the preview under way is done.
 export async function room() {
-  while (running) await running;
+  while (refresh.running()) await refresh.running();
   return latestRoom;
 }
 

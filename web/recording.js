@@ -116,21 +116,9 @@ async function convertOnce() {
 }
 
 // One conversion at a time; changes made meanwhile are taken by one more.
-let converting = null;
-let again = false;
+const conversions = files.oneAtATime(convertOnce);
 function convert() {
-  if (!sound) return Promise.resolve();
-  if (converting) {
-    again = true;
-    return converting;
-  }
-  converting = (async () => {
-    do {
-      again = false;
-      await convertOnce();
-    } while (again);
-  })().finally(() => { converting = null; });
-  return files.track(converting);
+  return sound ? files.track(conversions()) : Promise.resolve();
 }
 
 async function showStatus() {
