@@ -5,7 +5,7 @@
 const kSvg = 'http://www.w3.org/2000/svg';
 const kWidth = 720;
 const kHeight = 180;
-const kTop = 24; // room for the patch numbers
+const kTop = 8; // room for the patch lines' tops
 
 function element(name, attributes, text) {
   const made = document.createElementNS(kSvg, name);
@@ -33,13 +33,21 @@ export function drawChart(figure, data) {
     class: 'frame' }));
   const points = values.map((value, i) => `${x(i + 0.5).toFixed(1)},${y(value).toFixed(1)}`);
   svg.append(element('polyline', { points: points.join(' '), class: 'values' }));
+  // The patch numbers are text of the page, above the drawing, so that
+  // they keep their size however narrow the chart is drawn.
+  const numbers = document.createElement('div');
+  numbers.className = 'chart-numbers';
+  numbers.setAttribute('aria-hidden', 'true');
   patches.forEach((patch, i) => {
     const left = x(patch.first - 1);
     svg.append(element('line', { x1: left, x2: left, y1: kTop - 6, y2: kHeight,
       class: 'boundary' }));
+    const number = document.createElement('span');
+    number.textContent = String(patch.number);
+    number.style.left = `${(100 * left) / kWidth}%`;
     // Patches that start close together take turns in two rows.
-    svg.append(element('text', { x: left + 3, y: i % 2 === 0 ? 11 : 21, class: 'number' },
-      String(patch.number)));
+    number.className = i % 2 === 0 ? 'upper' : 'lower';
+    numbers.append(number);
   });
-  figure.replaceChildren(svg);
+  figure.replaceChildren(numbers, svg);
 }

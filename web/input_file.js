@@ -1,20 +1,61 @@
 // Step 2, first way: an input file, taken as plain bytes exactly as the
-// console program takes it. The file is never read here: the programs read
-// it in the worker, as far as they need.
-import * as files from './files.js';
+// console program takes it. Only its first bytes are read, as many as a
+// program can read (the sample limit): the programs are given those and
+// the file's size. This module also shows which input the page holds,
+// whichever way it came.
+import { current, nextSerial, subscribe, update, when } from './state.js';
+import { inputGiven, plural } from './choices.js';
+import { inputNameProblem } from './names.js';
+import { unreadable } from './messages.js';
 
 const chooser = document.getElementById('input-file');
+const status = document.getElementById('input-status');
+
+const kOrigins = { chooser: 'the chosen file', examples: 'the examples', drop: 'a dropped file' };
+
+// The bytes of `file` that a program can read.
+export async function headOf(file) {
+  const { facts } = await when((state) => state.facts);
+  return new Uint8Array(await file.slice(0, facts.sampleLimit).arrayBuffer());
+}
+
+// Takes `file` as the input, `from` the way it came. Resolves once its
+// first bytes are read.
+export async function chooseInput(file, from) {
+  const problem = inputNameProblem(file.name);
+  if (problem) {
+    update({ input: null, problems: { input: problem, recording: '' } });
+    return;
+  }
+  const input = { kind: 'file', serial: nextSerial(), name: file.name, file, size: file.size,
+    head: null, from };
+  update({ input, problems: { input: '', recording: '' } });
+  let head = null;
+  try {
+    head = await headOf(file);
+  } catch {
+    // Said below.
+  }
+  if (current().input?.serial !== input.serial) return;
+  if (head) update({ input: { ...input, head } });
+  else update({ input: null, problems: { input: unreadable(file.name) } });
+}
 
 chooser.addEventListener('change', () => {
   const [file] = chooser.files;
-  if (file) files.setInput(file.name, file, 'the chosen file', 'input file');
+  if (file) chooseInput(file, 'chooser');
 });
 
-// The input in use, whichever way it came.
-const status = document.getElementById('input-status');
-files.events.addEventListener('change', () => {
-  const input = files.currentInput();
-  status.textContent = input
-    ? `Input: ${input.name}, ${input.blob.size} bytes, from ${input.origin}.`
-    : files.problemWithInput();
+subscribe((state) => {
+  const { input } = state;
+  // The chooser shows a file only while it is the input.
+  if (!(input?.kind === 'file' && input.from === 'chooser')) chooser.value = '';
+  const given = inputGiven(state);
+  if (given.problem || given.waiting) {
+    status.textContent = given.problem ?? given.waiting;
+  } else {
+    const origin = input.kind === 'file' ? kOrigins[input.from]
+      : `the recording "${input.name}"`;
+    status.textContent = `Input: ${given.name}, ${plural(given.size, 'byte')}, from ${origin}.`;
+  }
 });

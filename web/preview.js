@@ -1,29 +1,43 @@
 // Step 4: the preview. Whenever the templates or the input change, the
-// worker runs quorbel-preview on them and the page shows its report as it
-// prints it, warnings marked out, with the chart of the values below. The
-// templates' room (the values a run can take) comes from the same call,
-// for the recording's Fit.
-import * as files from './files.js';
+// worker runs quorbel-preview on them and the page shows its report,
+// warnings marked out, with the chart of the values below. The templates'
+// room (the values a run can take) comes from the same call. A preview
+// made for choices since replaced never lands; the one on screen while a
+// new one is made is marked as being updated.
+import { follow } from './latest.js';
 import { call } from './programs.js';
 import { drawChart } from './chart.js';
-import { say } from './messages.js';
-
-export const events = new EventTarget();
+import { say, unreadable } from './messages.js';
+import { subscribe, update } from './state.js';
+import { inputGiven, templatesGiven } from './choices.js';
 
 const report = document.getElementById('preview');
 const errors = document.getElementById('preview-status');
+const busyLine = document.getElementById('preview-busy');
 const chart = document.getElementById('chart');
 
-// The room per the latest preview, or null without templates.
-let latestRoom = null;
+// What the preview is made from: {key, templates, input}, or {wait} with
+// the sentence to show meanwhile. A problem with the input leaves the
+// templates alone.
+function previewOf(state) {
+  if (!state.facts) return { wait: 'Loading the programs...' };
+  if (state.templates.files.size === 0) {
+    return { wait: 'The preview appears here once there are templates.' };
+  }
+  const templates = templatesGiven(state);
+  if (!templates) return { wait: 'Reading the templates...' };
+  const given = inputGiven(state);
+  if (given.waiting) return { wait: given.waiting };
+  const input = given.problem ? null : given;
+  return { key: `${templates.key}|${input?.key ?? 'no input'}`, templates, input };
+}
 
-function showReport(text) {
-  report.replaceChildren(...text.split(/(?<=\n)/).map((line) => {
-    if (!line.startsWith('Warning: ')) return document.createTextNode(line);
-    const mark = document.createElement('mark');
-    mark.textContent = line;
-    return mark;
-  }));
+// The templates' room per the preview of the templates now chosen, or
+// null.
+export function roomOf(state) {
+  const templates = templatesGiven(state);
+  return state.preview && templates && state.preview.templatesKey === templates.key
+    ? state.preview.chart.room : null;
 }
 
 // "room N", "values V...", "patch P FIRST COUNT" lines: see chart_data.cc.
@@ -41,41 +55,58 @@ function parseChart(text) {
   return data;
 }
 
-async function previewOnce() {
-  if (files.templates.size === 0) {
-    latestRoom = null;
-    report.textContent = 'The preview appears here once there are templates.';
-    say(errors, '');
-    drawChart(chart, null);
-    return;
-  }
-  const input = files.currentInput();
+async function make(state, key) {
+  const made = previewOf(state);
+  if (!made.key) return { preview: null, busy: { preview: false }, problems: { preview: '' } };
+  update({ busy: { preview: true } });
   try {
-    const result = await call('preview', {
-      templates: [...files.templates.values()], input });
-    showReport(result.report);
-    say(errors, result.errors);
-    const data = parseChart(result.chart);
-    latestRoom = data.room;
-    drawChart(chart, input ? data : null);
+    const { key: inputKey, ...input } = made.input ?? {};
+    const result = await call('preview', { templates: made.templates.files,
+      input: made.input ? input : null });
+    return {
+      preview: { key, templatesKey: made.templates.key, hasInput: made.input !== null,
+        ...result, chart: parseChart(result.chart) },
+      busy: { preview: false },
+      problems: { preview: '' },
+    };
   } catch (error) {
-    latestRoom = null;
-    report.textContent = '';
-    say(errors, `The preview could not be made: ${error.message}. ` +
-      'Check the files you chose, or reload the page.');
-    drawChart(chart, null);
+    if (error.cancelled) return { busy: { preview: false } };
+    return {
+      preview: null,
+      busy: { preview: false },
+      problems: { preview: error.unreadable ? unreadable(error.unreadable.name)
+        : `The preview could not be made: ${error.message}.` },
+    };
   }
-  events.dispatchEvent(new Event('room'));
 }
 
-// One preview at a time; changes made meanwhile are taken by one more.
-const refresh = files.oneAtATime(previewOnce);
+follow((state) => previewOf(state).key ?? null, make);
 
-// The templates' room once the preview under way is done.
-export async function room() {
-  while (refresh.running()) await refresh.running();
-  return latestRoom;
+function showReport(text) {
+  report.replaceChildren(...text.split(/(?<=\n)/).map((line) => {
+    if (!line.startsWith('Warning: ')) return document.createTextNode(line);
+    const mark = document.createElement('mark');
+    mark.textContent = line;
+    return mark;
+  }));
 }
 
-files.events.addEventListener('change', () => files.track(refresh()));
-refresh();
+subscribe((state, before) => {
+  const { preview } = state;
+  const wanted = previewOf(state);
+  if (!before || preview !== before.preview || wanted.wait !== previewOf(before).wait) {
+    if (preview) {
+      showReport(preview.report);
+      drawChart(chart, preview.hasInput ? preview.chart : null);
+    } else {
+      report.textContent = wanted.wait ?? '';
+      drawChart(chart, null);
+    }
+    say(errors, preview?.errors ?? '');
+  }
+  if (state.problems.preview) say(errors, state.problems.preview);
+  const stale = preview !== null && preview.key !== wanted.key;
+  report.setAttribute('aria-busy', String(state.busy.preview || stale));
+  say(busyLine, state.busy.preview || stale
+    ? 'Updating the preview for your latest choice...' : '');
+});

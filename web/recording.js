@@ -1,225 +1,240 @@
-// Step 2, second way: a recording. The browser's own decoder turns it into
-// sound at kDecodeRate; the worker makes the input bytes from it by the
-// rule in resample.js, at the chosen Rate, from the chosen Start, for the
-// chosen Length (or to the end). Fit sets the rate so that those bytes fill
-// the templates' room, which the preview reports. The bytes can be
-// downloaded, to feed the console program too.
-import * as files from './files.js';
-import { say } from './messages.js';
-import { kDecodeRate, valueCount } from './resample.js';
-import { call } from './programs.js';
-import * as preview from './preview.js';
+// Step 2, second way: a recording. A WAV file is read by the worker, by
+// slices, as far as the values asked for need it; another format is
+// decoded once by the browser and handed to the worker whole. The input
+// is then the values at the chosen Rate from the chosen Start for the
+// chosen Length (or to the end), made on demand: a preview or a run takes
+// only the values it reads. Fit sets the rate so that those values fill
+// the templates' room; the values can be downloaded, to feed the console
+// program too.
+import { current, nextSerial, subscribe, update, when } from './state.js';
+import { call, events, share, unshare } from './programs.js';
+import { conversionOf, duration, inputGiven, kMaxRate, plural, rawName, settled,
+  soundSeconds, spanOf } from './choices.js';
+import { inputNameProblem } from './names.js';
+import { say, unreadable } from './messages.js';
+import { valueCount } from './resample.js';
+import { roomOf } from './preview.js';
 
 const chooser = document.getElementById('recording');
-const rateField = document.getElementById('rate');
-const startField = document.getElementById('start');
-const lengthField = document.getElementById('length');
+const fields = {
+  rate: document.getElementById('rate'),
+  start: document.getElementById('start'),
+  length: document.getElementById('length'),
+};
 const status = document.getElementById('recording-status');
+const downloadButton = document.getElementById('download-input');
 
-// The highest rate taken: far above any use, low enough that a long
-// recording cannot make more bytes than the page can hold.
-const kMaxRate = 4 * kDecodeRate;
+// Values asked of the worker at a time while the input bytes are made.
+const kDownloadStep = 1 << 16;
 
-// The decoded recording: {name, samples (mono, kDecodeRate), seconds}.
-let sound = null;
-// The last bytes made, for the status line: {count, seconds, start, rate}.
-let made = null;
+// The browser decodes other formats at this rate.
+const kDecodeRate = 48000;
 
-function duration(seconds) {
-  return seconds < 1 ? `${Math.round(seconds * 1000)} ms` : `${+seconds.toFixed(3)} s`;
+const isCurrent = (input) => current().input?.serial === input.serial;
+
+function notAudio(name) {
+  return `"${name}" is not a recording this browser can decode (such as WAV, MP3, OGG or ` +
+    'FLAC). Choose another recording, or choose the file as Input file to take its bytes ' +
+    'as they are.';
 }
 
-function rawName(name) {
-  const dot = name.lastIndexOf('.');
-  return `${dot > 0 ? name.slice(0, dot) : name}.raw`;
-}
+const empty = (name) =>
+  `The recording "${name}" is empty: it holds no sound. Choose another recording.`;
 
-// The span of the recording the fields choose: {start, seconds} or
-// {problem}.
-function span() {
-  const start = Number(startField.value);
-  const length = lengthField.value === '' ? null : Number(lengthField.value);
-  if (!(start >= 0)) return { problem: 'Start must be 0 s or later, for example 0.' };
-  if (length !== null && !(length > 0)) {
-    return { problem: 'Length must be more than 0 s, or empty to take the recording to its end.' };
-  }
-  if (start >= sound.seconds) {
-    return { problem: `Start ${start} s lies at or after the end of the recording ` +
-      `(${duration(sound.seconds)}): choose an earlier start.` };
-  }
-  return { start, seconds: Math.min(length ?? Infinity, sound.seconds - start) };
-}
-
-// The fields, checked: {rate, start, seconds} or {problem}.
-function settings() {
-  const rate = Number(rateField.value);
-  if (rateField.value === '' || !(rate > 0) || rate > kMaxRate) {
-    return { problem: `Rate must be a number of values a second above 0 and at most ${kMaxRate}, ` +
-      'for example 4000.' };
-  }
-  const chosen = span();
-  return chosen.problem ? chosen : { rate, ...chosen };
-}
-
-// True for a WAV file whose data chunk holds no sample, which the browser
-// refuses to decode as it refuses what is no sound at all.
-function isEmptyWav(bytes) {
-  const view = new DataView(bytes);
-  const tag = (at) => String.fromCharCode(...new Uint8Array(bytes, at, 4));
-  if (bytes.byteLength < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return false;
-  for (let at = 12; at + 8 <= bytes.byteLength; at += 8 + view.getUint32(at + 4, true)) {
-    if (tag(at) === 'data') {
-      return view.getUint32(at + 4, true) === 0 || at + 8 === bytes.byteLength;
-    }
-  }
-  return false;
-}
-
-async function decode(file) {
-  const bytes = await file.arrayBuffer();
-  if (bytes.byteLength === 0) throw new Error('empty');
-  // Asked before decoding, which takes the bytes away.
-  const emptyWav = isEmptyWav(bytes);
+// The browser's own decoder, for what the worker does not read itself:
+// the channels, handed to the worker, which keeps them.
+async function decode(input) {
   let decoded;
   try {
+    const bytes = await input.file.arrayBuffer();
     decoded = await new OfflineAudioContext(1, 1, kDecodeRate).decodeAudioData(bytes);
-  } catch {
-    throw new Error(emptyWav ? 'empty' : 'not audio');
+  } catch (error) {
+    if (error.name === 'NotReadableError' || error.name === 'NotFoundError') throw error;
+    return { problem: notAudio(input.name) };
   }
-  if (decoded.length === 0) throw new Error('empty');
-  // Mono: the mean of the channels.
-  const samples = new Float32Array(decoded.length);
-  for (let channel = 0; channel < decoded.numberOfChannels; ++channel) {
-    const data = decoded.getChannelData(channel);
-    for (let i = 0; i < samples.length; ++i) samples[i] += data[i] / decoded.numberOfChannels;
-  }
-  return { name: file.name, samples, seconds: decoded.duration };
+  if (decoded.length === 0) return { problem: empty(input.name) };
+  const channels = Array.from({ length: decoded.numberOfChannels },
+    (_, channel) => decoded.getChannelData(channel).slice());
+  if (!isCurrent(input)) return {};
+  const sound = await call('openDecoded', { recording: input.serial, rate: decoded.sampleRate,
+    channels }, channels.map((channel) => channel.buffer));
+  return { sound };
 }
 
-async function convertOnce() {
-  const source = sound;
-  if (!source) return;
-  const wanted = settings();
-  if (wanted.problem) {
-    made = null;
-    files.clearInput(wanted.problem, 'recording');
+// Takes `file` as a recording, `from` the way it came; resolves once it is
+// open.
+export async function chooseRecording(file, from) {
+  const problem = inputNameProblem(rawName(file.name));
+  if (problem) {
+    update({ input: null, problems: { recording: problem, input: '' } });
     return;
   }
-  const count = valueCount(wanted.seconds, wanted.rate);
-  const { bytes } = await call('resample', {
-    samples: source.samples, rate: wanted.rate, start: wanted.start, count });
-  // A recording chosen meanwhile is converted by a pass of its own.
-  if (source !== sound) return;
-  made = { count, ...wanted };
-  files.setInput(rawName(source.name), new Blob([bytes]), `the recording "${source.name}"`,
-    'recording');
+  const input = { kind: 'recording', serial: nextSerial(), name: file.name, file,
+    fileId: share(file), sound: null, progress: null, from };
+  update({ input, problems: { recording: '', input: '' } });
+  let opened;
+  try {
+    if (file.size === 0) {
+      opened = { problem: empty(file.name) };
+    } else {
+      const sound = await call('openWav', { recording: input.serial, file: input.fileId,
+        size: file.size });
+      opened = sound ? { sound } : await decode(input);
+      if (opened.sound?.frames === 0) opened = { problem: empty(file.name) };
+    }
+  } catch (error) {
+    if (error.cancelled) return;
+    opened = { problem: error.unreadable || error.name === 'NotReadableError'
+      ? unreadable(file.name) : `"${file.name}" could not be read: ${error.message}.` };
+  }
+  if (!isCurrent(input)) {
+    // Opened after it was replaced: the worker drops it again.
+    call('forget', { recording: input.serial }).catch(() => {});
+    return;
+  }
+  if (opened.problem) update({ input: null, problems: { recording: opened.problem } });
+  else if (opened.sound) update({ input: { ...current().input, sound: opened.sound } });
 }
 
-// One conversion at a time; changes made meanwhile are taken by one more.
-const conversions = files.oneAtATime(convertOnce);
-function convert() {
-  return sound ? files.track(conversions()) : Promise.resolve();
-}
+// The worker's reading of the whole recording, for the levels of low rates.
+events.addEventListener('progress', ({ detail }) => {
+  const { input } = current();
+  if (input?.serial !== detail.recording) return;
+  if (detail.unreadable) {
+    update({ input: null, problems: { recording: unreadable(input.name) } });
+  } else {
+    update({ input: { ...input, progress: { done: detail.done, total: detail.total } } });
+  }
+});
 
-async function showStatus() {
-  const shown = sound;
-  const room = await preview.room();
-  // Another recording, or an input chosen another way, may have come
-  // meanwhile: its own call shows it.
-  if (!shown || shown !== sound) return;
-  const problem = settings().problem;
-  let text = `${sound.name}: ${duration(sound.seconds)} of sound.`;
-  if (problem) {
-    text += ` ${problem}`;
-  } else if (made) {
-    text += ` It made ${made.count} bytes: ${duration(made.seconds)} from ` +
-      `${made.start} s at ${made.rate}/s.`;
-    if (room !== null) {
-      text += ` The templates' room, ${room} values: ${duration(room / made.rate)} ` +
-        `at ${made.rate}/s.`;
+// The recording's room in the templates, and Fit.
+async function fit() {
+  const state = await when((now) => !now.busy.preview);
+  const { input } = state;
+  const room = roomOf(state);
+  let problem = '';
+  if (input?.kind !== 'recording' || !input.sound) {
+    problem = 'Fit needs a recording: choose one under Recording first.';
+  } else if (room === null) {
+    problem = 'Fit needs the templates\' room: choose the templates first.';
+  } else if (room === 0) {
+    problem = 'The templates have no room for values (no line takes a value), ' +
+      'so there is nothing to fit.';
+  } else {
+    const span = spanOf(state.fields, soundSeconds(input.sound));
+    problem = span.problem ?? '';
+    if (!problem) {
+      let rate = +(room / span.seconds).toFixed(6);
+      if (valueCount(span.seconds, rate) !== room) rate = room / span.seconds;
+      if (rate > kMaxRate) {
+        problem = `${duration(span.seconds)} is too short for the templates' room, ` +
+          `${room} values: at the highest rate, ${kMaxRate}/s, it makes ` +
+          `${valueCount(span.seconds, kMaxRate)}. Choose a longer span.`;
+      } else {
+        update({ fields: { rate: String(rate) }, problems: { fit: '' } });
+        return;
+      }
     }
   }
-  say(status, text);
+  update({ problems: { fit: problem } });
+}
+
+// Makes all the input bytes of the recording, by steps, and saves them.
+async function downloadValues() {
+  const state = await when(settled);
+  const given = inputGiven(state);
+  if (given.problem || given.waiting) {
+    update({ problems: { fit: given.problem ?? given.waiting } });
+    return;
+  }
+  if (!given.recording) {
+    save(given.name, state.input.file);
+    return;
+  }
+  const parts = [];
+  const { id, rate, start } = given.recording;
+  for (let from = 0; from < given.size; from += kDownloadStep) {
+    update({ busy: { download: { done: from, total: given.size } } });
+    try {
+      parts.push(await call('values', { recording: id, conversion: { rate, start }, from,
+        count: Math.min(kDownloadStep, given.size - from) }));
+    } catch (error) {
+      update({ busy: { download: null }, problems: error.cancelled ? {} :
+        { recording: error.unreadable ? unreadable(state.input.name) : error.message } });
+      return;
+    }
+    if (inputGiven(current()).key !== given.key) {
+      update({ busy: { download: null } });
+      return;
+    }
+  }
+  update({ busy: { download: null } });
+  save(given.name, new Blob(parts));
+}
+
+function save(name, blob) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+function statusText(state) {
+  const { input, problems, busy } = state;
+  if (problems.recording) return problems.recording;
+  if (input?.kind !== 'recording') return problems.fit;
+  if (!input.sound) return `Reading ${input.name}...`;
+  const parts = [`${input.name}: ${duration(soundSeconds(input.sound))} of sound.`];
+  const conversion = conversionOf(state);
+  if (conversion.problem) {
+    parts.push(conversion.problem);
+  } else {
+    const { count, seconds, start, rate } = conversion;
+    parts.push(`It makes ${plural(count, 'byte')}: ${duration(seconds)} from ${start} s ` +
+      `at ${rate}/s.`);
+    const room = roomOf(state);
+    if (room !== null) {
+      parts.push(`The templates' room, ${plural(room, 'value')}: ${duration(room / rate)} ` +
+        `at ${rate}/s.`);
+    }
+  }
+  const { progress } = input;
+  if (progress && progress.done < progress.total) {
+    parts.push(`Reading the whole recording, for low rates: ` +
+      `${Math.floor((100 * progress.done) / progress.total)} %.`);
+  }
+  if (busy.download) {
+    parts.push(`Making the input bytes: ${Math.floor((100 * busy.download.done) /
+      busy.download.total)} %.`);
+  }
+  if (problems.fit) parts.push(problems.fit);
+  return parts.join(' ');
 }
 
 chooser.addEventListener('change', () => {
   const [file] = chooser.files;
-  if (!file) return;
-  sound = null;
-  made = null;
-  say(status, `Reading ${file.name}...`);
-  files.track((async () => {
-    try {
-      sound = await decode(file);
-    } catch (error) {
-      const problem = error.message === 'empty'
-        ? `The recording "${file.name}" is empty: it holds no sound. Choose another recording.`
-        : `"${file.name}" is not a recording this browser can decode (such as WAV, MP3, ` +
-          'OGG or FLAC). Choose another recording, or choose the file as Input file to ' +
-          'take its bytes as they are.';
-      files.clearInput(problem, 'recording');
-      say(status, problem);
-      return;
-    }
-    await convert();
-  })());
+  if (file) chooseRecording(file, 'chooser');
 });
-
-for (const field of [rateField, startField, lengthField]) {
-  field.addEventListener('input', () => convert());
+for (const [name, field] of Object.entries(fields)) {
+  field.addEventListener('input', () => update({ fields: { [name]: field.value },
+    problems: { fit: '' } }));
 }
+document.getElementById('fit').addEventListener('click', fit);
+downloadButton.addEventListener('click', downloadValues);
 
-// Tracked, so that a Run clicked at once waits for the rate it sets.
-async function fit(self) {
-  await files.settled(self);
-  const room = await preview.room();
-  if (!sound) {
-    say(status, 'Fit needs a recording: choose one under Recording first.');
-  } else if (room === null) {
-    say(status, 'Fit needs the templates\' room: choose the templates first.');
-  } else if (room === 0) {
-    say(status, 'The templates have no room for values (no line takes a value), ' +
-      'so there is nothing to fit.');
-  } else {
-    const { problem, seconds } = span();
-    if (problem) {
-      say(status, problem);
-      return;
-    }
-    let rate = +(room / seconds).toFixed(6);
-    if (valueCount(seconds, rate) !== room) rate = room / seconds;
-    rateField.value = String(rate);
-    await convert();
+subscribe((state, before) => {
+  // A recording no longer chosen is forgotten by the worker.
+  const old = before?.input;
+  if (old?.kind === 'recording' && old.serial !== state.input?.serial) {
+    call('forget', { recording: old.serial }).catch(() => {});
+    unshare(old.fileId);
   }
-}
-
-document.getElementById('fit').addEventListener('click', () => {
-  const job = files.track(Promise.resolve().then(() => fit(job)));
-});
-
-document.getElementById('download-input').addEventListener('click', async () => {
-  await files.settled();
-  const input = files.currentInput();
-  if (!input) {
-    say(status, files.problemWithInput());
-    return;
+  const { input } = state;
+  if (!(input?.kind === 'recording' && input.from === 'chooser')) chooser.value = '';
+  for (const [name, field] of Object.entries(fields)) {
+    if (field.value !== state.fields[name]) field.value = state.fields[name];
   }
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(input.blob);
-  link.download = input.name;
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  downloadButton.disabled = state.busy.download !== null;
+  say(status, statusText(state));
 });
-
-// An input chosen another way supersedes the recording.
-files.events.addEventListener('change', () => {
-  if (!sound || files.inputOwnedBy('recording')) {
-    showStatus();
-    return;
-  }
-  sound = null;
-  made = null;
-  chooser.value = '';
-  say(status, '');
-});
-preview.events.addEventListener('room', showStatus);

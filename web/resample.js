@@ -1,24 +1,23 @@
 // How a recording becomes input bytes, the one rule the page adds to the
-// programs': the mono sound, decoded at kDecodeRate, is low-pass filtered
-// and read at the chosen rate from the chosen start, and each value s in
-// -1..1 becomes round(s * 127.5 + 127.5), clamped to 0..255. Runs in the
-// worker, as a long recording takes a while.
-
-// The browser decodes to this rate without losing amplitude; lower rates
-// are reached here, with a filter.
-export const kDecodeRate = 48000;
+// programs': the mono sound (the mean of the channels) is low-pass
+// filtered and read at the chosen rate from the chosen start, and each
+// value s in -1..1 becomes round(s * 127.5 + 127.5), clamped to 0..255.
+// Runs in the worker. Only the values asked for are made, from the frames
+// they need (see framesFor), so a run of a long recording costs 2048
+// values' work.
 
 // The filter passes tones up to about 0.84 of half the output rate at full
-// amplitude and stops those above half of it, which would otherwise come
-// back as false, lower tones: a windowed sinc, cut off at kCutoff of half
-// the rate, kZeroCrossings lobes each side, Kaiser window of kBeta.
+// amplitude, halves those at 0.92 of it, and stops those at half of it and
+// above, which would otherwise come back as false, lower tones: a windowed
+// sinc, cut off at kCutoff of half the rate, kZeroCrossings lobes each
+// side, Kaiser window of kBeta.
 const kCutoff = 0.92;
 const kZeroCrossings = 32;
 const kBeta = 8.6;
 const kTableSteps = 256; // per lobe: the kernel is interpolated from a table
 
 // The modified Bessel function I0, by its series.
-function besselI0(x) {
+export function besselI0(x) {
   let sum = 1;
   let term = 1;
   for (let k = 1; term > 1e-12 * sum; ++k) {
@@ -28,15 +27,19 @@ function besselI0(x) {
   return sum;
 }
 
+// The Kaiser window of `beta` at `ratio` (0 at the centre, 1 at the edge).
+export function kaiser(ratio, beta) {
+  return besselI0(beta * Math.sqrt(Math.max(0, 1 - ratio * ratio))) / besselI0(beta);
+}
+
+export const sinc = (x) => (x === 0 ? 1 : Math.sin(Math.PI * x) / (Math.PI * x));
+
 // The kernel's right half, sampled kTableSteps times per lobe.
 const kernel = (() => {
   const table = new Float64Array(kZeroCrossings * kTableSteps + 2);
-  const norm = besselI0(kBeta);
   for (let i = 0; i < table.length; ++i) {
     const x = i / kTableSteps;
-    const ratio = Math.min(x / kZeroCrossings, 1);
-    const window = besselI0(kBeta * Math.sqrt(1 - ratio * ratio)) / norm;
-    table[i] = (x === 0 ? 1 : Math.sin(Math.PI * x) / (Math.PI * x)) * window;
+    table[i] = sinc(x) * kaiser(Math.min(x / kZeroCrossings, 1), kBeta);
   }
   return table;
 })();
@@ -57,28 +60,44 @@ export function valueCount(seconds, rate) {
   return Math.max(0, Math.round(seconds * rate));
 }
 
-// `samples`: mono at kDecodeRate. Returns {bytes}: `count` values at `rate`
-// a second, the first at `start` seconds. Each value is the filtered sound
-// at its own time; near the recording's ends the weights are scaled to the
-// samples that exist.
-export function resample({ samples, rate, start, count }) {
+// The lobe's width in the source's frames: the cut-off is no higher than
+// the source holds.
+const lobeOf = (sourceRate, rate) => sourceRate / (kCutoff * Math.min(rate, sourceRate));
+
+// A source is {rate, frames}: mono sound of `frames` frames at `rate`
+// frames a second. The conversion is {rate, start}: values at `rate` a
+// second, the first at `start` seconds.
+
+// The frames [first, end) of `source` that values from..from+count of
+// `conversion` draw on.
+export function framesFor(source, conversion, from, count) {
+  const reach = Math.ceil(kZeroCrossings * lobeOf(source.rate, conversion.rate));
+  const centre = (i) => (conversion.start + i / conversion.rate) * source.rate;
+  const first = Math.max(0, Math.ceil(centre(from) - reach));
+  const end = Math.min(source.frames, Math.floor(centre(from + count - 1) + reach) + 1);
+  return { first, end: Math.max(first, end) };
+}
+
+// Values from..from+count of `conversion`, from `samples`, which hold the
+// frames of `source` from `samplesFirst` on and cover framesFor(...).
+// Each value is the filtered sound at its own time; near the recording's
+// ends the weights are scaled to the frames that exist.
+export function valuesOf(source, conversion, samples, samplesFirst, from, count) {
   const bytes = new Uint8Array(count);
-  // Lobe width in input samples: the cut-off is no higher than the
-  // decoded sound holds.
-  const lobe = kDecodeRate / (kCutoff * Math.min(rate, kDecodeRate));
+  const lobe = lobeOf(source.rate, conversion.rate);
   const reach = Math.ceil(kZeroCrossings * lobe);
   for (let i = 0; i < count; ++i) {
-    const centre = (start + i / rate) * kDecodeRate;
+    const centre = (conversion.start + (from + i) / conversion.rate) * source.rate;
     const first = Math.max(0, Math.ceil(centre - reach));
-    const last = Math.min(samples.length - 1, Math.floor(centre + reach));
+    const last = Math.min(source.frames - 1, Math.floor(centre + reach));
     let sum = 0;
     let weights = 0;
     for (let n = first; n <= last; ++n) {
       const weight = kernelAt((n - centre) / lobe);
-      sum += weight * samples[n];
+      sum += weight * samples[n - samplesFirst];
       weights += weight;
     }
     bytes[i] = toByte(weights > 0 ? sum / weights : 0);
   }
-  return { bytes };
+  return bytes;
 }

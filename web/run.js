@@ -2,10 +2,15 @@
 // program itself, in the worker, with the input's name and the patch name
 // as its two answers. The page shows its transcript byte for byte, its
 // exit code, each file it wrote with a download link, and all of them in
-// one zip.
-import * as files from './files.js';
+// one zip named after the patch name the run used. The result belongs to
+// the choices it was made from: any change clears it, and its links go
+// with it.
+import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
-import { say } from './messages.js';
+import { say, unreadable } from './messages.js';
+import { inputGiven, settled, templatesGiven } from './choices.js';
+import { patchNameProblem, zipName } from './names.js';
+import { headOf } from './input_file.js';
 
 const nameField = document.getElementById('patch-name');
 const nameStatus = document.getElementById('patch-name-status');
@@ -16,72 +21,120 @@ const exitCode = document.getElementById('exit-code');
 const patchList = document.getElementById('patches');
 const zipLink = document.getElementById('zip');
 
-// The page has one folder and makes no other: a name with a folder in it
-// would only fail.
-function nameProblem() {
-  return nameField.value.includes('/')
-    ? 'A patch name cannot hold "/": the page writes all patches into one folder. ' +
-      'Choose a name without it.'
-    : '';
+// The choices a run is made from, as its key.
+function runKey(state) {
+  const templates = templatesGiven(state);
+  return `${templates?.key}|${inputGiven(state).key}|${state.fields.patchName}`;
 }
 
-nameField.addEventListener('input', () => say(nameStatus, nameProblem()));
+const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
 
-let links = [];
-
-function clearResult() {
-  for (const url of links) URL.revokeObjectURL(url);
-  links = [];
-  transcript.textContent = '';
-  exitCode.textContent = '';
-  patchList.replaceChildren();
-  zipLink.hidden = true;
+// The name of a chosen file that no longer reads as it did when chosen,
+// or null. The templates and an input file's first bytes are compared;
+// a recording's file must still be readable.
+async function changedFile({ templates, input }) {
+  const checks = [...templates.files.values()].map(async ({ file, bytes }) =>
+    sameBytes(new Uint8Array(await file.arrayBuffer()), bytes));
+  if (input?.kind === 'file') {
+    checks.push(headOf(input.file).then((head) => sameBytes(head, input.head)));
+  } else if (input?.kind === 'recording') {
+    checks.push(input.file.slice(0, 1).arrayBuffer().then(() => true));
+  }
+  const files = [...[...templates.files.values()].map(({ file }) => file),
+    ...(input ? [input.file] : [])];
+  const same = await Promise.all(checks.map((check) => check.catch(() => false)));
+  const changed = same.indexOf(false);
+  return changed < 0 ? null : files[changed].name;
 }
 
-function download(name, blob) {
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(blob);
-  links.push(link.href);
-  link.download = name;
-  link.textContent = name;
-  return link;
+function problemBeforeRun(state) {
+  const given = inputGiven(state);
+  return patchNameProblem(state.fields.patchName) ||
+    (state.templates.files.size === 0
+      ? 'There are no templates yet: choose them under Templates, or press Use the examples.'
+      : '') ||
+    given.problem || given.waiting || (templatesGiven(state) ? '' : 'Reading the templates...');
 }
 
 async function run() {
-  clearResult();
-  say(runStatus, '');
-  await files.settled();
-  const input = files.currentInput();
-  const problem = nameProblem() || (files.templates.size === 0
-    ? 'There are no templates yet: choose them under Templates, or press Use the examples.'
-    : input ? '' : files.problemWithInput());
-  say(runStatus, problem);
-  if (problem) return;
-  const result = await call('run', {
-    templates: [...files.templates.values()], input, patchName: nameField.value });
-  transcript.textContent = result.transcript;
-  exitCode.textContent = `Exit code ${result.exitCode}`;
-  patchList.replaceChildren(...result.patches.map((patch) => {
+  const state = await when(settled);
+  const problem = problemBeforeRun(state);
+  if (problem) {
+    update({ problems: { run: problem } });
+    return;
+  }
+  const key = runKey(state);
+  update({ busy: { run: true }, problems: { run: 'Running...' } });
+  const changed = await changedFile(state);
+  if (changed) {
+    update({ busy: { run: false }, problems: { run: unreadable(changed) } });
+    return;
+  }
+  const { key: inputKey, ...input } = inputGiven(state);
+  let result;
+  try {
+    result = await call('run', { templates: templatesGiven(state).files, input,
+      patchName: state.fields.patchName });
+  } catch (error) {
+    update({ busy: { run: false }, problems: { run: error.unreadable
+      ? unreadable(error.unreadable.name) : `The run could not be made: ${error.message}.` } });
+    return;
+  }
+  if (runKey(current()) !== key) {
+    update({ busy: { run: false }, problems: { run: 'The choices changed while the run was ' +
+      'made, so its result was dropped: press Run again.' } });
+    return;
+  }
+  update({ busy: { run: false }, problems: { run: '' },
+    run: { key, patchName: state.fields.patchName, ...result } });
+}
+
+// The object URLs of the result on screen, released when it goes.
+let links = [];
+
+function link(name, blob, element = document.createElement('a')) {
+  element.href = URL.createObjectURL(blob);
+  links.push(element.href);
+  element.download = name;
+  return element;
+}
+
+function showResult(result) {
+  for (const url of links) URL.revokeObjectURL(url);
+  links = [];
+  transcript.textContent = result?.transcript ?? '';
+  exitCode.textContent = result ? `Exit code ${result.exitCode}` : '';
+  patchList.replaceChildren(...(result?.patches ?? []).map((patch) => {
     const item = document.createElement('li');
-    item.append(download(patch.name, new Blob([patch.bytes])), `: ${patch.bytes.length} bytes`);
+    const anchor = link(patch.name, new Blob([patch.bytes]));
+    anchor.textContent = patch.name;
+    item.append(anchor, `: ${patch.bytes.length} bytes`);
     return item;
   }));
-  if (result.patches.length > 0) {
-    zipLink.href = URL.createObjectURL(new Blob([result.zip], { type: 'application/zip' }));
-    links.push(zipLink.href);
-    const name = nameField.value.replace(/\.pch$/, '');
-    zipLink.download = `${name === '' ? 'patches' : name}.zip`;
-    zipLink.hidden = false;
+  zipLink.hidden = !result || result.patches.length === 0;
+  if (!zipLink.hidden) {
+    link(zipName(result.patchName), new Blob([result.zip], { type: 'application/zip' }),
+      zipLink);
   }
 }
 
-runButton.addEventListener('click', async () => {
-  runButton.disabled = true;
-  try {
-    await run();
-  } catch (error) {
-    say(runStatus, `The run could not be made: ${error.message}. Reload the page and try again.`);
-  } finally {
-    runButton.disabled = false;
+nameField.addEventListener('input', () => update({ fields: { patchName: nameField.value } }));
+runButton.addEventListener('click', run);
+
+subscribe((state, before) => {
+  // A result made from other choices than these is no longer shown.
+  if (state.run && state.run.key !== runKey(state)) {
+    update({ run: null, problems: { run: '' } });
+    return;
   }
+  // A sentence about earlier choices goes with them.
+  if (before && !state.busy.run && state.problems.run && runKey(state) !== runKey(before)) {
+    update({ problems: { run: '' } });
+    return;
+  }
+  if (nameField.value !== state.fields.patchName) nameField.value = state.fields.patchName;
+  say(nameStatus, patchNameProblem(state.fields.patchName));
+  runButton.disabled = state.busy.run;
+  say(runStatus, state.problems.run);
+  if (!before || state.run !== before.run) showResult(state.run);
 });

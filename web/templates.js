@@ -1,26 +1,65 @@
-// Step 1: the templates. The user chooses them (several files at once, or
-// drops them on the page), or takes the bundled examples, which bring the
-// input file sample.raw too. The page lists which of the four it has; a
-// file under another name is refused with a word, as a run would never
-// read it.
-import * as files from './files.js';
-import { say } from './messages.js';
-
-const kNames = ['1Template.pch', '2Template.pch', '3Template.pch', '4Template.pch'];
-const kExampleInput = 'sample.raw';
+// Step 1: the templates. A choice of templates (several files at once, a
+// drop on the page, or the bundled examples) replaces the set the page
+// holds, and each template listed can be removed: what the list shows is
+// what a run gets. A file under a name the run never reads is refused
+// with a word. The names come from the programs themselves.
+import { current, nextSerial, subscribe, update, when } from './state.js';
+import { say, unreadable } from './messages.js';
+import { chooseInput } from './input_file.js';
 
 const chooser = document.getElementById('templates');
 const list = document.getElementById('template-list');
 const status = document.getElementById('templates-status');
 
-function take(chosen) {
-  const wanted = chosen.filter((file) => kNames.includes(file.name));
-  const others = chosen.filter((file) => !kNames.includes(file.name));
-  if (wanted.length > 0) files.setTemplates(wanted);
-  say(status, others.length === 0 ? '' :
-    `${others.map((file) => `"${file.name}"`).join(', ')} ` +
-    `${others.length === 1 ? 'is' : 'are'} not a template: the templates must be ` +
-    'named 1Template.pch to 4Template.pch. Rename the file and choose it again.');
+const kExampleInput = 'sample.raw';
+
+const quoted = (files) => files.map((file) => `"${file.name}"`).join(', ');
+
+// Takes the templates among `chosen` as the new set, `from` the way they
+// came; says which files are no template. Resolves once they are read.
+export async function chooseTemplates(chosen, from) {
+  const { facts } = await when((state) => state.facts);
+  const isTemplate = (file) => facts.templateNames.includes(file.name);
+  const others = chosen.filter((file) => !isTemplate(file));
+  const problem = others.length === 0 ? '' : `${quoted(others)} ` +
+    `${others.length === 1 ? 'is' : 'are'} not a template: the templates must be named ` +
+    `${facts.templateNames[0]} to ${facts.templateNames.at(-1)}. ` +
+    'Rename the file and choose it again.';
+  const wanted = chosen.filter(isTemplate);
+  if (wanted.length === 0) {
+    // The set stays; a chooser that shows the refused files no longer
+    // shows it.
+    const { templates } = current();
+    update({ templates: from === 'chooser' ? { ...templates, from: 'refused' } : templates,
+      problems: { templates: problem } });
+    return;
+  }
+  const serial = nextSerial();
+  const files = new Map(wanted.map((file) => [file.name, { file, bytes: null }]));
+  update({ templates: { serial, files, from }, problems: { templates: problem } });
+  await Promise.all(wanted.map(async (file) => {
+    let bytes = null;
+    try {
+      bytes = new Uint8Array(await file.arrayBuffer());
+    } catch {
+      // Said below, and the template left out.
+    }
+    const { templates, problems } = current();
+    if (templates.serial !== serial) return;
+    const kept = new Map(templates.files);
+    if (bytes) kept.set(file.name, { file, bytes });
+    else kept.delete(file.name);
+    update({ templates: { ...templates, files: kept },
+      problems: bytes ? {} : { templates: `${problems.templates} ${unreadable(file.name)}`.trim() } });
+  }));
+}
+
+function remove(name) {
+  const { templates } = current();
+  const files = new Map(templates.files);
+  files.delete(name);
+  update({ templates: { serial: nextSerial(), files, from: 'removal' },
+    problems: { templates: '' } });
 }
 
 async function fetchExample(name) {
@@ -33,58 +72,59 @@ async function fetchExample(name) {
 // again by a press after a failure.
 let examples = null;
 function fetchExamples() {
-  examples ??= Promise.all([Promise.all(kNames.map(fetchExample)), fetchExample(kExampleInput)]);
+  examples ??= when((state) => state.facts).then(({ facts }) =>
+    Promise.all([...facts.templateNames, kExampleInput].map(fetchExample)));
   examples.catch(() => { examples = null; });
   return examples;
 }
 fetchExamples();
 
 async function useExamples() {
-  say(status, '');
+  let files;
   try {
-    const [templates, input] = await fetchExamples();
-    files.together(() => {
-      files.setTemplates(templates, true);
-      files.setInput(input.name, input, 'the examples', 'templates');
-    });
+    files = await fetchExamples();
   } catch (error) {
-    say(status, `The examples could not be loaded (${error.message}). ` +
-      'Reload the page and try again.');
+    update({ problems: { templates: `The examples could not be loaded (${error.message}). ` +
+      'Check the connection and press Use the examples again.' } });
+    return;
   }
+  const input = files.pop();
+  await Promise.all([chooseTemplates(files, 'examples'), chooseInput(input, 'examples')]);
 }
 
-function showList() {
-  list.replaceChildren(...kNames.map((name) => {
+function showList({ facts, templates }) {
+  if (!facts) return;
+  list.replaceChildren(...facts.templateNames.map((name) => {
     const item = document.createElement('li');
-    const file = files.templates.get(name);
-    item.textContent = file ? `${name}: ${file.size} bytes` : `${name}: missing`;
-    item.className = file ? 'present' : 'missing';
+    const chosen = templates.files.get(name);
+    if (!chosen) {
+      item.textContent = `${name}: missing`;
+      item.className = 'missing';
+      return item;
+    }
+    item.className = 'present';
+    item.textContent = chosen.bytes ? `${name}: ${chosen.bytes.length} bytes ` :
+      `${name}: reading... `;
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = 'Remove';
+    button.setAttribute('aria-label', `Remove ${name}`);
+    button.addEventListener('click', () => remove(name));
+    item.append(button);
     return item;
   }));
 }
 
-chooser.addEventListener('change', () => {
-  take([...chooser.files]);
-});
-document.getElementById('use-examples').addEventListener('click',
-  () => files.track(useExamples()));
+chooser.addEventListener('change', () => chooseTemplates([...chooser.files], 'chooser'));
+document.getElementById('use-examples').addEventListener('click', useExamples);
 
-// Files dropped anywhere on the page: templates by their names, and one
-// other file as the input, taken as plain bytes.
-document.addEventListener('dragover', (event) => event.preventDefault());
-document.addEventListener('drop', (event) => {
-  event.preventDefault();
-  const dropped = [...event.dataTransfer.files];
-  const others = dropped.filter((file) => !kNames.includes(file.name));
-  if (others.length !== 1) {
-    take(dropped);
+subscribe((state, before) => {
+  if (before && state.templates === before.templates && state.facts === before.facts) {
+    say(status, state.problems.templates);
     return;
   }
-  files.together(() => {
-    files.setInput(others[0].name, others[0], 'a dropped file', 'templates');
-    take(dropped.filter((file) => kNames.includes(file.name)));
-  });
+  showList(state);
+  say(status, state.problems.templates);
+  // The chooser shows a choice only while it is the set the page holds.
+  if (state.templates.from !== 'chooser') chooser.value = '';
 });
-
-files.events.addEventListener('change', showList);
-showList();

@@ -1,67 +1,69 @@
-// The page's worker: every call of quorbel or quorbel-preview, and the
-// conversion of a recording, happen here, off the page's main thread.
-// Each call of a program gets a fresh instance of its module (the .wasm is
-// compiled once) with a folder of its own: the templates copied in, the
-// input mounted from the user's File and read lazily, by slices, so that
-// an input of any size costs no more memory than the bytes the program
-// reads. Messages: {id, kind, ...} in, {id, result} or {id, error} out.
-import { resample } from './resample.js';
+// The page's worker: every call of quorbel or quorbel-preview, and all
+// work on recordings, happen here, off the page's main thread. Each call
+// of a program gets a fresh instance of its module (the .wasm is compiled
+// once) with a folder of its own: the templates' bytes written in, and the
+// input as a file of its full size whose bytes are those the programs can
+// read, at most the sample limit: the head of an input file, read by the
+// page, or the first values of a recording, made here on demand.
+//
+// The worker never reads the user's files itself: it asks the page for
+// the bytes it needs (message {read}), as some browsers let only the
+// page read them.
+//
+// Messages in: {id, kind, ...job}, and {readDone, bytes | failed}.
+// Out: {id, result} or {id, error, unreadable}, {read}, {progress}.
+import * as recordings from './recordings.js';
 
 const kFolder = '/folder';
 const kInputMount = '/input';
-const kSliceSize = 65536;
-// What a read that fails reports to the program: EIO, which it reports as
-// any failed read of a disk.
+// What a read past the bytes the page gave reports to the program: EIO,
+// which it reports as any failed read of a disk.
 const kEio = 29;
 
-// Program name -> promise of its module factory and compiled .wasm.
+// Program name -> promise of its module factory and compiled .wasm. The
+// factories are imported by name, so that a bundler finds both.
+const factories = {
+  quorbel: () => import('./quorbel.js'),
+  'quorbel-preview': () => import('./quorbel-preview.js'),
+};
 const programs = new Map();
 
 function load(program) {
   if (!programs.has(program)) {
-    programs.set(program, Promise.all([
-      import(`./${program}.js`).then((script) => script.default),
-      fetch(`./${program}.wasm`)
+    const loading = Promise.all([
+      factories[program]().then((script) => script.default),
+      fetch(new URL(`${program}.wasm`, import.meta.url))
         .then((response) => {
           if (!response.ok) throw new Error(`${program}.wasm: ${response.status}`);
           return response.arrayBuffer();
         })
         .then((bytes) => WebAssembly.compile(bytes)),
-    ]));
+    ]);
+    // A part that failed to load is loaded again by the next call.
+    loading.catch(() => programs.delete(program));
+    programs.set(program, loading);
   }
   return programs.get(program);
 }
 
-// WORKERFS reads each call's bytes with a slice of its own, which for a
-// program that reads one byte a call costs one slice a byte; this keeps
-// the last slice read instead. A file that can no longer be read (changed
-// or removed since it was chosen) fails the read, not the worker.
-function readBySlices(FS, node) {
-  const reader = new FileReaderSync();
-  let sliceStart = 0;
-  let slice = new Uint8Array(0);
+// Serves the input's reads from `bytes`, its first bytes; the programs
+// never read further.
+function serveFrom(FS, node, bytes) {
   node.stream_ops = {
     ...node.stream_ops,
     read(stream, buffer, offset, length, position) {
       if (position >= node.size) return 0;
       const end = Math.min(position + length, node.size);
-      if (position < sliceStart || end > sliceStart + slice.length) {
-        const blob = node.contents.slice(position, position + Math.max(length, kSliceSize));
-        try {
-          slice = new Uint8Array(reader.readAsArrayBuffer(blob));
-        } catch {
-          throw new FS.ErrnoError(kEio);
-        }
-        sliceStart = position;
-      }
-      buffer.set(slice.subarray(position - sliceStart, end - sliceStart), offset);
+      if (end > bytes.length) throw new FS.ErrnoError(kEio);
+      buffer.set(bytes.subarray(position, end), offset);
       return end - position;
     },
   };
 }
 
 // A fresh instance of `program` whose working folder holds the templates
-// (name -> bytes) and the input, with `answers` as its standard input.
+// ([name, bytes] pairs) and the input {name, size, bytes}, with `answers`
+// as its standard input.
 async function instance(program, templates, input, answers = '') {
   const [factory, wasm] = await load(program);
   const stdin = new TextEncoder().encode(answers);
@@ -89,9 +91,9 @@ async function instance(program, templates, input, answers = '') {
   for (const [name, bytes] of templates) FS.writeFile(name, bytes);
   if (input) {
     FS.mkdir(kInputMount);
-    FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: input.blob }] },
+    FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
       kInputMount);
-    readBySlices(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node);
+    serveFrom(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node, input.bytes);
     // The programs see the user's own file name, as in a console run.
     FS.symlink(`${kInputMount}/${input.name}`, input.name);
   }
@@ -100,9 +102,31 @@ async function instance(program, templates, input, answers = '') {
 
 const text = (bytes) => new TextDecoder().decode(new Uint8Array(bytes));
 
-async function readTemplates(files) {
-  return Promise.all(files.map(async (file) =>
-    [file.name, new Uint8Array(await file.arrayBuffer())]));
+// "template NAME", "scratch NAME" and "limit N" lines: see page_facts.cc.
+async function facts() {
+  const { module, out } = await instance('quorbel-preview', [], null);
+  module.ccall('quorbelFacts', 'number', [], []);
+  const made = { templateNames: [], scratchName: '', sampleLimit: 0 };
+  for (const line of text(out.stdout).trim().split('\n')) {
+    const [word, value] = line.split(' ');
+    if (word === 'template') made.templateNames.push(value);
+    if (word === 'scratch') made.scratchName = value;
+    if (word === 'limit') made.sampleLimit = Number(value);
+  }
+  return made;
+}
+let factsLoaded = null;
+const knownFacts = () => (factsLoaded ??= facts());
+
+// The input as the programs see it: {name, size, bytes}. A recording's
+// first values are made here.
+async function programInput(input) {
+  if (!input) return null;
+  if (!input.recording) return input;
+  const { sampleLimit } = await knownFacts();
+  const { id, rate, start } = input.recording;
+  const bytes = await recordings.values(id, { rate, start }, 0, Math.min(input.size, sampleLimit));
+  return { name: input.name, size: input.size, bytes };
 }
 
 // The zip library, wanted only with a run's patches.
@@ -112,13 +136,14 @@ const zipLibrary = () => import('./fflate.js');
 // the run made but the scratch file it leaves after a failure, and a zip
 // of those files.
 async function run({ templates, input, patchName }) {
-  const kept = await readTemplates(templates);
-  const { module, FS, out } = await instance('quorbel', kept, input,
+  const { scratchName } = await knownFacts();
+  const given = await programInput(input);
+  const { module, FS, out } = await instance('quorbel', templates, given,
     `${input.name}\n${patchName}\n`);
   const before = new Set(FS.readdir('.'));
   const exitCode = module.callMain([]);
   const patches = FS.readdir('.')
-    .filter((name) => !before.has(name) && name !== 'temp')
+    .filter((name) => !before.has(name) && name !== scratchName)
     .map((name) => ({ name, ino: FS.stat(name).ino, bytes: FS.readFile(name) }))
     .sort((a, b) => a.ino - b.ino)
     .map(({ name, bytes }) => ({ name, bytes }));
@@ -128,13 +153,15 @@ async function run({ templates, input, patchName }) {
 }
 
 // quorbel-preview's report, then the chart's numbers from a second fresh
-// instance (see chart_data.cc).
+// instance (see chart_data.cc). A name that begins with '-' is given as
+// ./-name, as the preview takes no such name for an option.
 async function preview({ templates, input }) {
-  const kept = await readTemplates(templates);
-  const report = await instance('quorbel-preview', kept, input);
-  const exitCode = report.module.callMain(input ? [input.name] : []);
-  const chart = await instance('quorbel-preview', kept, input);
-  chart.module.ccall('quorbelChartData', 'number', ['string'], [input ? input.name : '']);
+  const given = await programInput(input);
+  const argument = given && (given.name.startsWith('-') ? `./${given.name}` : given.name);
+  const report = await instance('quorbel-preview', templates, given);
+  const exitCode = report.module.callMain(given ? [argument] : []);
+  const chart = await instance('quorbel-preview', templates, given);
+  chart.module.ccall('quorbelChartData', 'number', ['string'], [argument ?? '']);
   return {
     report: text(report.out.stdout),
     errors: text(report.out.stderr),
@@ -143,21 +170,57 @@ async function preview({ templates, input }) {
   };
 }
 
+// Reads of the user's files, done by the page: token -> {resolve, reject}.
+const reads = new Map();
+let lastToken = 0;
+
+// Bytes start..end of the page's file `file`; a file that can no longer be
+// read (changed or removed since it was chosen) fails with `unreadable`.
+function readFile(file, start, end) {
+  const token = ++lastToken;
+  return new Promise((resolve, reject) => {
+    reads.set(token, { resolve, reject: () =>
+      reject(Object.assign(new Error('unreadable'), { unreadable: file })) });
+    self.postMessage({ read: { token, file, start, end } });
+  });
+}
+
+const kinds = {
+  facts: knownFacts,
+  run,
+  preview,
+  openWav: ({ recording, file, size }) => recordings.openWav(recording,
+    (start, end) => readFile(file, start, Math.min(end, size)), size,
+    (done, total, error) => self.postMessage({ progress: { recording, done, total,
+      unreadable: error?.unreadable } })),
+  openDecoded: ({ recording, rate, channels }) =>
+    recordings.openDecoded(recording, rate, channels),
+  forget: ({ recording }) => recordings.forget(recording),
+  values: ({ recording, conversion, from, count }) =>
+    recordings.values(recording, conversion, from, count),
+};
+
 // Everything loads at the start, so that the page works offline once
-// loaded: the preview first, as it is wanted as soon as there are
-// templates, then what a run needs.
+// loaded: the preview first, as it is wanted at once, then what a run
+// needs.
 load('quorbel-preview')
   .then(() => Promise.all([load('quorbel'), zipLibrary()]))
   .catch(() => {}); // the call that needs a missing part reports it
 
-const kinds = { run, preview, resample: async (job) => resample(job) };
-
-self.onmessage = async ({ data: { id, kind, ...job } }) => {
+self.onmessage = async ({ data }) => {
+  if (data.readDone !== undefined) {
+    const waiting = reads.get(data.readDone);
+    reads.delete(data.readDone);
+    if (data.failed) waiting.reject();
+    else waiting.resolve(data.bytes);
+    return;
+  }
+  const { id, kind, ...job } = data;
   try {
     const result = await kinds[kind](job);
-    const transfer = kind === 'resample' ? [result.bytes.buffer] : [];
-    self.postMessage({ id, result }, transfer);
+    self.postMessage({ id, result }, result instanceof Uint8Array ? [result.buffer] : []);
   } catch (error) {
-    self.postMessage({ id, error: String(error?.message ?? error) });
+    self.postMessage({ id, error: String(error?.message ?? error), unreadable: error?.unreadable,
+      cancelled: error instanceof recordings.Cancelled });
   }
 };

@@ -53,7 +53,7 @@ test('a tone below half the rate keeps its amplitude, from the chosen start', as
   assert.equal(made.bytes.length, 2700);
   assert.ok(worstError(made.bytes,
     (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * (0.1 + i / 3000)))) <= 2);
-  await page.getByText('It made 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
+  await page.getByText('It makes 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
   await page.getByText('The templates\' room, 240 values: 80 ms at 3000/s.').waitFor();
   assert.deepEqual(page.errors, []);
 });

@@ -1,0 +1,106 @@
+// The state's choices as the programs take them: the templates' bytes, the
+// input as a file of bytes (a recording's made by the settings in the
+// fields), each with a key that changes whenever they do, and the
+// sentences that say why there is none yet.
+import { valueCount } from './resample.js';
+
+// The highest rate taken: far above any use.
+export const kMaxRate = 192000;
+
+// A time as the page says it: "250 ms", "1.5 s", "0.023 ms".
+export function duration(seconds) {
+  const ms = Math.round(seconds * 1000);
+  if (ms >= 1000) return `${+(ms / 1000).toFixed(3)} s`;
+  if (ms >= 1) return `${ms} ms`;
+  return `${+(seconds * 1000).toPrecision(2)} ms`;
+}
+
+export const plural = (count, word) => `${count} ${word}${count === 1 ? '' : 's'}`;
+
+// A recording's input name: its own with ".raw" for the extension.
+export function rawName(name) {
+  const dot = name.lastIndexOf('.');
+  return `${dot > 0 ? name.slice(0, dot) : name}.raw`;
+}
+
+// The templates' bytes as [name, bytes] pairs and their key, or null while
+// one is still read.
+export function templatesGiven({ templates }) {
+  const files = [...templates.files];
+  if (files.some(([, { bytes }]) => bytes === null)) return null;
+  return { key: `t${templates.serial}`, files: files.map(([name, { bytes }]) => [name, bytes]) };
+}
+
+// The seconds of sound a recording holds.
+export const soundSeconds = (sound) => sound.frames / sound.rate;
+
+// The conversion the fields choose for the recording: {rate, start,
+// seconds, count} or {problem}.
+export function conversionOf({ input, fields }) {
+  const seconds = soundSeconds(input.sound);
+  const rate = Number(fields.rate);
+  if (fields.rate.trim() === '' || !(rate > 0) || rate > kMaxRate) {
+    return { problem: 'Rate must be a number of values a second above 0 and at most ' +
+      `${kMaxRate}, for example 4000.` };
+  }
+  const span = spanOf(fields, seconds);
+  if (span.problem) return span;
+  const count = valueCount(span.seconds, rate);
+  if (count === 0) {
+    return { problem: `At ${rate}/s, ${duration(span.seconds)} of sound makes no value: ` +
+      'choose a higher rate or a longer span.' };
+  }
+  return { rate, ...span, count };
+}
+
+// The span of a recording of `seconds` that Start and Length choose:
+// {start, seconds} or {problem}.
+export function spanOf(fields, seconds) {
+  const start = Number(fields.start);
+  const length = fields.length.trim() === '' ? null : Number(fields.length);
+  if (fields.start.trim() === '' || !(start >= 0)) {
+    return { problem: 'Start must be 0 s or later, for example 0.' };
+  }
+  if (length !== null && !(length > 0)) {
+    return { problem: 'Length must be more than 0 s, or empty to take the recording to its end.' };
+  }
+  if (start >= seconds) {
+    return { problem: `Start ${start} s lies at or after the end of the recording ` +
+      `(${duration(seconds)}): choose an earlier start.` };
+  }
+  return { start, seconds: Math.min(length ?? Infinity, seconds - start) };
+}
+
+// The input as the programs take it: {key, name, size, bytes} for a file,
+// {key, name, size, recording: {id, rate, start}} for a recording; or
+// {waiting} while it is read, or {problem}.
+export function inputGiven(state) {
+  const { input, templates } = state;
+  if (!input) {
+    return { problem: state.problems.input || state.problems.recording ||
+      'There is no input yet: choose an Input file ' +
+      'or a Recording, or press Use the examples.' };
+  }
+  const name = input.kind === 'recording' ? rawName(input.name) : input.name;
+  // A folder cannot hold the input beside a template of the same name, as
+  // a console run's folder cannot.
+  if (templates.files.has(name)) {
+    return { problem: `The input file has the name of a template, "${name}": a folder ` +
+      'cannot hold both. Rename the input file and choose it again.' };
+  }
+  if (input.kind === 'file') {
+    if (input.head === null) return { waiting: `Reading ${input.name}...` };
+    return { key: `f${input.serial}`, name, size: input.size, bytes: input.head };
+  }
+  if (!input.sound) return { waiting: `Reading ${input.name}...` };
+  const conversion = conversionOf(state);
+  if (conversion.problem) return conversion;
+  const { rate, start, count } = conversion;
+  return { key: `r${input.serial}:${rate}:${start}:${count}`, name, size: count,
+    recording: { id: input.serial, rate, start } };
+}
+
+// Whether the templates and the input are read, as far as they can be:
+// what a run or a download waits for after a click.
+export const settled = (state) =>
+  state.facts !== null && !inputGiven(state).waiting && templatesGiven(state) !== null;

@@ -1,0 +1,94 @@
+// A recording at lower and lower rates, each level half the rate of the
+// one before, made once as the recording is read. A conversion at a low
+// rate then reads a short level instead of the whole recording: its values
+// draw on 64 lobes of the filter, which at a rate of a few values a second
+// span the whole recording. Levels stay in memory only while they are
+// small (kKeptFrames), so a recording of any length costs a few MB.
+import { kaiser, sinc } from './resample.js';
+
+// The largest level kept. The recording itself counts as level 0, kept
+// when it is this small too.
+export const kKeptFrames = 1 << 21;
+// A level is used for rates up to a quarter of its own, where its
+// half-band filter is flat and folds nothing back.
+const kRateMargin = 4;
+
+// The half-band filter from one level to the next: cut off at half the
+// next level's rate, kReach taps each side, every second one zero.
+const kReach = 15;
+const kBeta = 7;
+const taps = (() => {
+  const made = new Float64Array(2 * kReach + 1);
+  for (let k = -kReach; k <= kReach; ++k) {
+    made[k + kReach] = sinc(k / 2) * kaiser(k / (kReach + 1), kBeta);
+  }
+  const sum = made.reduce((a, b) => a + b, 0);
+  return made.map((tap) => tap / sum);
+})();
+
+export const levelFrames = (frames, level) => Math.ceil(frames / 2 ** level);
+
+// The level a conversion at `rate` reads from a recording of `frames`
+// frames at `sourceRate`: the coarsest that is kept and at least
+// kRateMargin times the rate, or 0, the recording itself.
+export function levelFor(rate, sourceRate, frames) {
+  const coarsest = Math.floor(Math.log2(sourceRate / (kRateMargin * rate)));
+  return coarsest >= 1 && levelFrames(frames, coarsest) <= kKeptFrames ? coarsest : 0;
+}
+
+// Makes the levels of a recording of `frames` frames from its frames,
+// pushed in order by push(); finish() after the last. `kept[j]` is level
+// j's Float32Array once done, or null for a level too large to keep.
+export function levelMaker(frames) {
+  const levels = [];
+  for (let level = 0, length = frames; length > 1 || level === 0; ++level) {
+    levels.push({
+      length,
+      kept: length <= kKeptFrames ? new Float32Array(length) : null,
+      // The input not yet consumed: the level's frames from `pendingFirst`.
+      pending: new Float32Array(0),
+      pendingFirst: 0,
+      received: 0,
+      made: 0, // frames of the next level made from this one
+    });
+    length = Math.ceil(length / 2);
+  }
+
+  function feed(index, chunk, last) {
+    const level = levels[index];
+    if (level.kept) level.kept.set(chunk, level.received);
+    level.received += chunk.length;
+    if (index + 1 >= levels.length) return;
+    const joined = new Float32Array(level.pending.length + chunk.length);
+    joined.set(level.pending);
+    joined.set(chunk, level.pending.length);
+    // Next-level frame n draws on this level's frames 2n - kReach ..
+    // 2n + kReach; it is made once they are all in, or at the end.
+    const next = levels[index + 1];
+    let n = level.made;
+    const out = [];
+    for (; n < next.length && (last || 2 * n + kReach < level.received); ++n) {
+      let sum = 0;
+      let weights = 0;
+      const first = Math.max(0, 2 * n - kReach);
+      const end = Math.min(level.length, 2 * n + kReach + 1);
+      for (let i = first; i < end; ++i) {
+        const tap = taps[i - 2 * n + kReach];
+        sum += tap * joined[i - level.pendingFirst];
+        weights += tap;
+      }
+      out.push(sum / weights);
+    }
+    level.made = n;
+    const keepFrom = Math.max(level.pendingFirst, 2 * n - kReach);
+    level.pending = joined.slice(keepFrom - level.pendingFirst);
+    level.pendingFirst = keepFrom;
+    feed(index + 1, Float32Array.from(out), last);
+  }
+
+  return {
+    push: (chunk) => feed(0, chunk, false),
+    finish: () => feed(0, new Float32Array(0), true),
+    kept: () => levels.map((level) => level.kept),
+  };
+}

@@ -1,0 +1,109 @@
+// The recordings the page has chosen, held in the worker: a WAV file is
+// read by slices through `read` (the page's reads of the user's file), as
+// far as the values asked for need it, and once whole in the background,
+// for the levels of low rates (levels.js); a file in another format comes
+// decoded by the browser, whole, and is kept here. Values are made on
+// demand (resample.js).
+import { readLayout, mixFrames } from './wav.js';
+import { framesFor, valuesOf } from './resample.js';
+import { levelFor, levelFrames, levelMaker } from './levels.js';
+
+// Bytes read at a time while the whole recording is read.
+const kReadSize = 1 << 22;
+
+const recordings = new Map();
+
+export class Cancelled extends Error {}
+
+function record(id) {
+  const found = recordings.get(id);
+  if (!found) throw new Cancelled(`recording ${id} is no longer chosen`);
+  return found;
+}
+
+// Opens the WAV file `size` bytes long that `read(start, end)` reads, as
+// recording `id`, and starts reading it whole; `progress(done, total)`
+// tells how far (in frames), and `progress(null, null, error)` a failure.
+// Resolves to {rate, frames}, or to null for a file that is no WAV this
+// page reads itself.
+export async function openWav(id, read, size, progress) {
+  const layout = await readLayout(read, size);
+  if (!layout) return null;
+  const rec = { source: { rate: layout.rate, frames: layout.frames }, layout, read, kept: null };
+  recordings.set(id, rec);
+  rec.complete = readWhole(rec, id, progress);
+  // Waited for by the values that need the levels; a failure is told to
+  // the page through `progress` too.
+  rec.complete.catch(() => {});
+  return rec.source;
+}
+
+// Opens a recording that the browser decoded: `frames` frames at `rate`,
+// the mean of `channels` given as Float32Arrays.
+export function openDecoded(id, rate, channels) {
+  const frames = channels[0].length;
+  const mono = new Float32Array(frames);
+  for (const channel of channels) {
+    for (let i = 0; i < frames; ++i) mono[i] += channel[i] / channels.length;
+  }
+  const maker = levelMaker(frames);
+  maker.push(mono);
+  maker.finish();
+  const kept = maker.kept();
+  kept[0] = mono;
+  const rec = { source: { rate, frames }, layout: null, read: null, kept };
+  rec.complete = Promise.resolve(kept);
+  recordings.set(id, rec);
+  return rec.source;
+}
+
+export function forget(id) {
+  recordings.delete(id);
+}
+
+// The mono frames [first, end) of a WAV recording, from its file.
+async function readFrames(rec, first, end) {
+  const { dataStart, blockAlign } = rec.layout;
+  const bytes = await rec.read(dataStart + first * blockAlign, dataStart + end * blockAlign);
+  const mono = new Float32Array(end - first);
+  mixFrames(rec.layout, bytes, mono);
+  return mono;
+}
+
+async function readWhole(rec, id, progress) {
+  const { frames } = rec.source;
+  const maker = levelMaker(frames);
+  const step = Math.max(1, Math.floor(kReadSize / rec.layout.blockAlign));
+  try {
+    for (let first = 0; first < frames; first += step) {
+      record(id);
+      const end = Math.min(frames, first + step);
+      maker.push(await readFrames(rec, first, end));
+      progress(end, frames);
+    }
+    maker.finish();
+  } catch (error) {
+    if (!(error instanceof Cancelled)) progress(null, null, error);
+    throw error;
+  }
+  rec.kept = maker.kept();
+  progress(frames, frames);
+  return rec.kept;
+}
+
+// Values from..from+count of the conversion {rate, start} of recording
+// `id`, as bytes.
+export async function values(id, conversion, from, count) {
+  const rec = record(id);
+  const { rate, frames } = rec.source;
+  const level = levelFor(conversion.rate, rate, frames);
+  if (level > 0) {
+    const kept = await rec.complete;
+    const source = { rate: rate / 2 ** level, frames: levelFrames(frames, level) };
+    return valuesOf(source, conversion, kept[level], 0, from, count);
+  }
+  if (rec.kept?.[0]) return valuesOf(rec.source, conversion, rec.kept[0], 0, from, count);
+  const { first, end } = framesFor(rec.source, conversion, from, count);
+  const samples = await readFrames(rec, first, end);
+  return valuesOf(rec.source, conversion, samples, first, from, count);
+}

@@ -1,0 +1,75 @@
+// The page's one state: what the user has chosen and what the page made
+// of it. Every change goes through update(); the steps' views and the work
+// under way subscribe to it and read current(). A result carries the key
+// of the choices it was made from (keys below), so that a result made for
+// choices since replaced is recognised and never shown as the current one.
+//
+//   facts       the programs' own names and limit, from the programs
+//               themselves: {templateNames, scratchName, sampleLimit}
+//   templates   {serial, files: Map of name -> {file, bytes}}, bytes null
+//               while the file is read; `from` says which way they came
+//   input       the input, one of
+//                 {kind: 'file', serial, name, file, size, head, from}
+//                 {kind: 'recording', serial, name, file, sound, progress,
+//                  from}: sound {rate, frames} once opened
+//               head: the bytes a program can read, null while read
+//   fields      the texts of Rate, Start, Length and Patch name
+//   preview     {key, report, errors, exitCode, chart} or null
+//   run         {key, patchName, transcript, exitCode, patches, zip}
+//   problems    sentences for the steps: {templates, input, recording,
+//               preview, run, page}
+//   busy        work under way: {preview, run, download}
+const listeners = new Set();
+
+let serial = 0;
+// A fresh identity for a new choice.
+export const nextSerial = () => ++serial;
+
+let now = Object.freeze({
+  facts: null,
+  templates: { serial: 0, files: new Map(), from: '' },
+  input: null,
+  fields: { rate: '4000', start: '0', length: '', patchName: 'demo' },
+  preview: null,
+  run: null,
+  problems: { templates: '', input: '', recording: '', preview: '', run: '', page: '' },
+  busy: { preview: false, run: false, download: null },
+});
+
+export const current = () => now;
+
+// Replaces the parts named in `changes`; `problems`, `fields` and `busy`
+// are merged item by item.
+export function update(changes) {
+  const before = now;
+  now = Object.freeze({
+    ...now,
+    ...changes,
+    problems: { ...now.problems, ...changes.problems },
+    fields: { ...now.fields, ...changes.fields },
+    busy: { ...now.busy, ...changes.busy },
+  });
+  for (const listener of listeners) listener(now, before);
+}
+
+// Calls `listener(state, before)` after every change, and once now.
+export function subscribe(listener) {
+  listeners.add(listener);
+  listener(now, null);
+}
+
+// Resolves with the state once `holds(state)` is true.
+export function when(holds) {
+  return new Promise((resolve) => {
+    if (holds(now)) {
+      resolve(now);
+      return;
+    }
+    const listener = (state) => {
+      if (!holds(state)) return;
+      listeners.delete(listener);
+      resolve(state);
+    };
+    listeners.add(listener);
+  });
+}
