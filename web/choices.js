@@ -7,12 +7,16 @@ import { valueCount } from './resample.js';
 // The highest rate taken: far above any use.
 export const kMaxRate = 192000;
 
-// A time as the page says it: "250 ms", "1.5 s", "0.023 ms".
+// A time as the page says it: "0.023 ms", "250 ms", "1.5 s", "10 min",
+// "37 h 2 min 5.5 s".
 export function duration(seconds) {
   const ms = Math.round(seconds * 1000);
-  if (ms >= 1000) return `${+(ms / 1000).toFixed(3)} s`;
-  if (ms >= 1) return `${ms} ms`;
-  return `${+(seconds * 1000).toPrecision(2)} ms`;
+  if (ms < 1) return `${+(seconds * 1000).toPrecision(2)} ms`;
+  if (ms < 1000) return `${ms} ms`;
+  if (ms < 60000) return `${ms / 1000} s`;
+  const parts = [[Math.floor(ms / 3600000), 'h'], [Math.floor(ms / 60000) % 60, 'min'],
+    [(ms % 60000) / 1000, 's']];
+  return parts.filter(([amount]) => amount > 0).map((part) => part.join(' ')).join(' ');
 }
 
 export const plural = (count, word) => `${count} ${word}${count === 1 ? '' : 's'}`;

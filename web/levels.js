@@ -20,11 +20,24 @@ const kBeta = 7;
 const taps = (() => {
   const made = new Float64Array(2 * kReach + 1);
   for (let k = -kReach; k <= kReach; ++k) {
-    made[k + kReach] = sinc(k / 2) * kaiser(k / (kReach + 1), kBeta);
+    // sinc(k / 2) is 0 at every even k but 0, exactly.
+    made[k + kReach] = k !== 0 && k % 2 === 0 ? 0 : sinc(k / 2) * kaiser(k / (kReach + 1), kBeta);
   }
   const sum = made.reduce((a, b) => a + b, 0);
   return made.map((tap) => tap / sum);
 })();
+// The taps that are not zero, by their offset from the centre.
+const tapOffsets = [];
+const tapValues = [];
+taps.forEach((tap, i) => {
+  if (tap === 0) return;
+  tapOffsets.push(i - kReach);
+  tapValues.push(tap);
+});
+const centreTap = taps[kReach];
+const pairOffsets = Int32Array.from(tapOffsets.filter((offset) => offset > 0));
+const pairTaps = Float64Array.from(pairOffsets, (offset) => taps[kReach + offset]);
+const pairCount = pairOffsets.length;
 
 export const levelFrames = (frames, level) => Math.ceil(frames / 2 ** level);
 
@@ -65,25 +78,41 @@ export function levelMaker(frames) {
     // Next-level frame n draws on this level's frames 2n - kReach ..
     // 2n + kReach; it is made once they are all in, or at the end.
     const next = levels[index + 1];
-    let n = level.made;
-    const out = [];
-    for (; n < next.length && (last || 2 * n + kReach < level.received); ++n) {
+    const end = last ? next.length
+      : Math.min(next.length, Math.max(level.made, Math.floor((level.received - kReach + 1) / 2)));
+    const out = new Float32Array(end - level.made);
+    const { made, pendingFirst, length } = level;
+    // Frames whose taps all fall inside the recording.
+    const innerFirst = Math.max(made, Math.ceil(kReach / 2));
+    const innerEnd = Math.max(innerFirst, Math.min(end, Math.ceil((length - kReach) / 2)));
+    for (let n = made; n < end; ++n) {
+      const centre = 2 * n - pendingFirst;
       let sum = 0;
-      let weights = 0;
-      const first = Math.max(0, 2 * n - kReach);
-      const end = Math.min(level.length, 2 * n + kReach + 1);
-      for (let i = first; i < end; ++i) {
-        const tap = taps[i - 2 * n + kReach];
-        sum += tap * joined[i - level.pendingFirst];
-        weights += tap;
+      if (n >= innerFirst && n < innerEnd) {
+        // The filter is symmetric: one product for each pair of frames.
+        sum = centreTap * joined[centre];
+        for (let j = 0; j < pairCount; ++j) {
+          sum += pairTaps[j] * (joined[centre - pairOffsets[j]] + joined[centre + pairOffsets[j]]);
+        }
+      } else {
+        // Near the recording's ends the weights are scaled to the frames
+        // that exist.
+        let weights = 0;
+        for (let j = 0; j < tapOffsets.length; ++j) {
+          const at = 2 * n + tapOffsets[j];
+          if (at < 0 || at >= length) continue;
+          sum += tapValues[j] * joined[centre + tapOffsets[j]];
+          weights += tapValues[j];
+        }
+        sum /= weights;
       }
-      out.push(sum / weights);
+      out[n - made] = sum;
     }
-    level.made = n;
-    const keepFrom = Math.max(level.pendingFirst, 2 * n - kReach);
+    level.made = end;
+    const keepFrom = Math.max(level.pendingFirst, 2 * end - kReach);
     level.pending = joined.slice(keepFrom - level.pendingFirst);
     level.pendingFirst = keepFrom;
-    feed(index + 1, Float32Array.from(out), last);
+    feed(index + 1, out, last);
   }
 
   return {

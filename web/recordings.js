@@ -8,8 +8,9 @@ import { readLayout, mixFrames } from './wav.js';
 import { framesFor, valuesOf } from './resample.js';
 import { levelFor, levelFrames, levelMaker } from './levels.js';
 
-// Bytes read at a time while the whole recording is read.
-const kReadSize = 1 << 22;
+// Bytes read at a time while the whole recording is read: small enough
+// that a preview asked for meanwhile waits little.
+const kReadSize = 1 << 20;
 
 const recordings = new Map();
 

@@ -6,7 +6,7 @@
 // they need (see framesFor), so a run of a long recording costs 2048
 // values' work.
 
-// The filter passes tones up to about 0.84 of half the output rate at full
+// The filter passes tones up to about 0.86 of half the output rate at full
 // amplitude, halves those at 0.92 of it, and stops those at half of it and
 // above, which would otherwise come back as false, lower tones: a windowed
 // sinc, cut off at kCutoff of half the rate, kZeroCrossings lobes each
