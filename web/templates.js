@@ -88,8 +88,9 @@ async function useExamples() {
       'Check the connection and press Use the examples again.' } });
     return;
   }
-  const input = files.pop();
-  await Promise.all([chooseTemplates(files, 'examples'), chooseInput(input, 'examples')]);
+  const templates = files.slice(0, -1);
+  await Promise.all([chooseTemplates(templates, 'examples'),
+    chooseInput(files.at(-1), 'examples')]);
 }
 
 function showList({ facts, templates }) {

@@ -56,6 +56,11 @@ const cases = [
     act: (page) => page.getByLabel('Patch name').fill('out/wave'),
     message: 'A patch name cannot hold "/"',
   },
+  {
+    name: 'a patch name that climbs out of a folder where "\\" separates',
+    act: (page) => page.getByLabel('Patch name').fill('x\\..\\..\\evil'),
+    message: 'A patch name cannot hold "\\"',
+  },
 ];
 
 for (const { name, act, message } of cases) {

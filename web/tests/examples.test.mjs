@@ -109,14 +109,7 @@ test('once loaded, the page works offline', async () => {
 test('files dropped on the page: templates by name, another file as the input', async () => {
   const page = await site.open();
   const files = h.examples();
-  const dropped = await page.evaluateHandle((contents) => {
-    const transfer = new DataTransfer();
-    for (const [name, bytes] of contents) {
-      transfer.items.add(new File([new Uint8Array(bytes)], name));
-    }
-    return transfer;
-  }, Object.entries(files).map(([name, bytes]) => [name, [...bytes]]));
-  await page.dispatchEvent('body', 'drop', { dataTransfer: dropped });
+  await h.drop(page, files);
   await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
   assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
 });

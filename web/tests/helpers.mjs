@@ -155,6 +155,20 @@ export function filesOnDisk(files) {
   return Object.keys(files).map((name) => join(dir, name));
 }
 
+// Drops files on the page, as from a file manager: `files` by name, or
+// [name, bytes] pairs (which may repeat a name).
+export async function drop(page, files) {
+  const pairs = Array.isArray(files) ? files : Object.entries(files);
+  const dropped = await page.evaluateHandle((contents) => {
+    const transfer = new DataTransfer();
+    for (const [name, bytes] of contents) {
+      transfer.items.add(new File([new Uint8Array(bytes)], name));
+    }
+    return transfer;
+  }, pairs.map(([name, bytes]) => [name, [...bytes]]));
+  await page.dispatchEvent('body', 'drop', { dataTransfer: dropped });
+}
+
 // Clicks `locator` and returns the bytes and name of the download.
 export async function downloaded(page, locator) {
   const [download] = await Promise.all([page.waitForEvent('download'), locator.click()]);
