@@ -8,7 +8,7 @@ import { kaiser, sinc } from './resample.js';
 
 // The largest level kept. The recording itself counts as level 0, kept
 // when it is this small too.
-export const kKeptFrames = 1 << 21;
+export const kKeptFrames = 1 << 20;
 // A level is used for rates up to a quarter of its own, where its
 // half-band filter is flat and folds nothing back.
 const kRateMargin = 4;

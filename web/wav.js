@@ -1,7 +1,7 @@
 // Reading WAV files without the browser's decoder, so that a recording of
 // any length costs only the frames asked for: the layout comes from the
 // chunks before the sound, the frames from slices of the data chunk.
-// Integer PCM of 8, 16, 24, 32 and 64 bits, IEEE float of 32 and 64 bits,
+// Integer PCM of 8, 16, 24 and 32 bits, IEEE float of 32 and 64 bits,
 // any number of channels, the extensible header, and RF64 for files over
 // 4 GB. Anything else is left to the browser's decoder.
 
@@ -68,7 +68,7 @@ function parseFormat(bytes) {
   }
   const float = code === kFormatFloat;
   const known = float ? bits === 32 || bits === 64
-    : code === kFormatPcm && [8, 16, 24, 32, 64].includes(bits);
+    : code === kFormatPcm && [8, 16, 24, 32].includes(bits);
   if (!known || channels === 0 || rate === 0 || blockAlign !== channels * (bits / 8)) {
     return null;
   }
@@ -82,12 +82,20 @@ function samplerOf({ bits, float }) {
       : (view, at) => view.getFloat64(at, true);
   }
   switch (bits) {
-    case 8: return (view, at) => (view.getUint8(at) - 128) / 128;
-    case 16: return (view, at) => view.getInt16(at, true) / 32768;
+    // 8 and 16 bits as browsers decode them, the lowest value -1 and the
+    // highest 1: an 8-bit sound's bytes then come back through the byte
+    // rule as they were.
+    case 8: return (view, at) => {
+      const centred = view.getUint8(at) - 128;
+      return centred / (centred < 0 ? 128 : 127);
+    };
+    case 16: return (view, at) => {
+      const value = view.getInt16(at, true);
+      return value / (value < 0 ? 32768 : 32767);
+    };
     case 24: return (view, at) =>
       ((view.getInt8(at + 2) * 65536) + view.getUint16(at, true)) / 8388608;
-    case 32: return (view, at) => view.getInt32(at, true) / 2147483648;
-    default: return (view, at) => Number(view.getBigInt64(at, true)) / 9223372036854775808;
+    default: return (view, at) => view.getInt32(at, true) / 2147483648;
   }
 }
 

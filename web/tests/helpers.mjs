@@ -229,30 +229,49 @@ export async function pagePatches(page) {
   return result;
 }
 
-// A 16-bit PCM WAV of `samples` (-1..1), or of several channels' samples
-// given as an array of arrays.
-export function wav(samples, rate) {
+// A WAV file of `samples` (-1..1), or of several channels' samples given
+// as an array of arrays: 16-bit PCM unless `bits` and `float` say
+// otherwise; `extensible` writes the extensible header.
+export function wav(samples, rate, { bits = 16, float = false, extensible = false } = {}) {
   const channels = Array.isArray(samples[0]) ? samples : [samples];
   const frames = channels[0].length;
-  const data = Buffer.alloc(frames * channels.length * 2);
+  const width = bits / 8;
+  const data = Buffer.alloc(frames * channels.length * width);
+  const write = {
+    8: (s, at) => data.writeUInt8(Math.round(s * 127) + 128, at),
+    16: (s, at) => data.writeInt16LE(Math.round(s * 32767), at),
+    24: (s, at) => data.writeIntLE(Math.round(s * 8388607), at, 3),
+    32: float ? (s, at) => data.writeFloatLE(s, at)
+      : (s, at) => data.writeInt32LE(Math.round(s * 2147483647), at),
+    64: (s, at) => data.writeDoubleLE(s, at),
+  }[bits];
   for (let i = 0; i < frames; ++i) {
-    channels.forEach((channel, c) => data.writeInt16LE(
-      Math.round(Math.max(-1, Math.min(1, channel[i])) * 32767), (i * channels.length + c) * 2));
+    channels.forEach((channel, c) => write(Math.max(-1, Math.min(1, channel[i])),
+      (i * channels.length + c) * width));
   }
-  const header = Buffer.alloc(44);
-  header.write('RIFF', 0);
-  header.writeUInt32LE(36 + data.length, 4);
-  header.write('WAVEfmt ', 8);
-  header.writeUInt32LE(16, 16);
-  header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(channels.length, 22);
-  header.writeUInt32LE(rate, 24);
-  header.writeUInt32LE(rate * channels.length * 2, 28);
-  header.writeUInt16LE(channels.length * 2, 32);
-  header.writeUInt16LE(16, 34);
-  header.write('data', 36);
-  header.writeUInt32LE(data.length, 40);
-  return Buffer.concat([header, data]);
+  const format = Buffer.alloc(extensible ? 40 : 16);
+  format.writeUInt16LE(extensible ? 0xfffe : float ? 3 : 1, 0);
+  format.writeUInt16LE(channels.length, 2);
+  format.writeUInt32LE(rate, 4);
+  format.writeUInt32LE(rate * channels.length * width, 8);
+  format.writeUInt16LE(channels.length * width, 12);
+  format.writeUInt16LE(bits, 14);
+  if (extensible) {
+    format.writeUInt16LE(22, 16);
+    format.writeUInt16LE(bits, 18);
+    format.writeUInt32LE(0, 20);
+    // The sub-format's GUID: its first two bytes are the format's code.
+    Buffer.from('0000000000001000800000aa00389b71', 'hex').copy(format, 24);
+    format.writeUInt16LE(float ? 3 : 1, 24);
+  }
+  const chunk = (id, body) => {
+    const head = Buffer.alloc(8);
+    head.write(id, 0);
+    head.writeUInt32LE(body.length, 4);
+    return Buffer.concat([head, body]);
+  };
+  const body = Buffer.concat([Buffer.from('WAVE'), chunk('fmt ', format), chunk('data', data)]);
+  return Buffer.concat([chunk('RIFF', body)]);
 }
 
 // Speed figures, gathered into one file of the build folder for the bench.
