@@ -44,13 +44,6 @@ const kernel = (() => {
   return table;
 })();
 
-function kernelAt(x) {
-  const place = Math.abs(x) * kTableSteps;
-  const i = Math.floor(place);
-  if (i >= kZeroCrossings * kTableSteps) return 0;
-  return kernel[i] + (kernel[i + 1] - kernel[i]) * (place - i);
-}
-
 export function toByte(sample) {
   return Math.min(255, Math.max(0, Math.round(sample * 127.5 + 127.5)));
 }
@@ -71,7 +64,7 @@ const lobeOf = (sourceRate, rate) => sourceRate / (kCutoff * Math.min(rate, sour
 // The frames [first, end) of `source` that values from..from+count of
 // `conversion` draw on.
 export function framesFor(source, conversion, from, count) {
-  const reach = Math.ceil(kZeroCrossings * lobeOf(source.rate, conversion.rate));
+  const reach = kZeroCrossings * lobeOf(source.rate, conversion.rate);
   const centre = (i) => (conversion.start + i / conversion.rate) * source.rate;
   const first = Math.max(0, Math.ceil(centre(from) - reach));
   const end = Math.min(source.frames, Math.floor(centre(from + count - 1) + reach) + 1);
@@ -85,7 +78,9 @@ export function framesFor(source, conversion, from, count) {
 export function valuesOf(source, conversion, samples, samplesFirst, from, count) {
   const bytes = new Uint8Array(count);
   const lobe = lobeOf(source.rate, conversion.rate);
-  const reach = Math.ceil(kZeroCrossings * lobe);
+  // Table places per frame, and the kernel's reach in frames.
+  const step = kTableSteps / lobe;
+  const reach = kZeroCrossings * lobe;
   for (let i = 0; i < count; ++i) {
     const centre = (conversion.start + (from + i) / conversion.rate) * source.rate;
     const first = Math.max(0, Math.ceil(centre - reach));
@@ -93,7 +88,9 @@ export function valuesOf(source, conversion, samples, samplesFirst, from, count)
     let sum = 0;
     let weights = 0;
     for (let n = first; n <= last; ++n) {
-      const weight = kernelAt((n - centre) / lobe);
+      const place = (n < centre ? centre - n : n - centre) * step;
+      const at = place | 0;
+      const weight = kernel[at] + (kernel[at + 1] - kernel[at]) * (place - at);
       sum += weight * samples[n - samplesFirst];
       weights += weight;
     }
