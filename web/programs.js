@@ -2,7 +2,9 @@
 // returns a promise of its result. The worker reads none of the user's
 // files itself: it asks for the bytes of a file shared with it, and the
 // page reads them here, by slices.
-const worker = new Worker(new URL('./worker.js', import.meta.url), { type: 'module' });
+import { startWorker } from './site_files.js';
+
+const worker = startWorker();
 const waiting = new Map();
 let lastId = 0;
 // Why the worker cannot work, once it failed to start: every call, later

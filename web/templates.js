@@ -6,6 +6,7 @@
 import { current, nextSerial, subscribe, update, when } from './state.js';
 import { say, unreadable } from './messages.js';
 import { chooseInput } from './input_file.js';
+import { exampleFile } from './site_files.js';
 
 const chooser = document.getElementById('templates');
 const list = document.getElementById('template-list');
@@ -62,18 +63,12 @@ function remove(name) {
     problems: { templates: '' } });
 }
 
-async function fetchExample(name) {
-  const response = await fetch(`examples/${name}`);
-  if (!response.ok) throw new Error(`examples/${name}: ${response.status}`);
-  return new File([await response.blob()], name);
-}
-
 // Fetched with the page, so that they are there offline too; fetched
 // again by a press after a failure.
 let examples = null;
 function fetchExamples() {
   examples ??= when((state) => state.facts).then(({ facts }) =>
-    Promise.all([...facts.templateNames, kExampleInput].map(fetchExample)));
+    Promise.all([...facts.templateNames, kExampleInput].map(exampleFile)));
   examples.catch(() => { examples = null; });
   return examples;
 }

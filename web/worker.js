@@ -13,6 +13,7 @@
 // Messages in: {id, kind, ...job}, and {readDone, bytes | failed}.
 // Out: {id, result} or {id, error, unreadable}, {read}, {progress}.
 import * as recordings from './recordings.js';
+import { programBytes } from './site_files.js';
 
 const kFolder = '/folder';
 const kInputMount = '/input';
@@ -32,12 +33,7 @@ function load(program) {
   if (!programs.has(program)) {
     const loading = Promise.all([
       factories[program]().then((script) => script.default),
-      fetch(new URL(`${program}.wasm`, import.meta.url))
-        .then((response) => {
-          if (!response.ok) throw new Error(`${program}.wasm: ${response.status}`);
-          return response.arrayBuffer();
-        })
-        .then((bytes) => WebAssembly.compile(bytes)),
+      programBytes(program).then((bytes) => WebAssembly.compile(bytes)),
     ]);
     // A part that failed to load is loaded again by the next call.
     loading.catch(() => programs.delete(program));
@@ -75,6 +71,8 @@ async function instance(program, templates, input, answers = '') {
   const failed = new Promise((_, reject) => { cannotInstantiate = reject; });
   const module = await Promise.race([failed, factory({
     thisProgram: program,
+    // The .wasm comes compiled (instantiateWasm); no address is needed.
+    locateFile: (name) => name,
     instantiateWasm(imports, done) {
       WebAssembly.instantiate(wasm, imports).then((made) => done(made, wasm), cannotInstantiate);
       return {};

@@ -9,12 +9,13 @@ import {
 import { tmpdir } from 'node:os';
 import { dirname, extname, join, resolve } from 'node:path';
 import { after, afterEach, before } from 'node:test';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(root, 'build/web');
 export const siteDir = join(buildDir, 'site');
+export const oneFileUrl = pathToFileURL(join(buildDir, 'quorbel.html')).href;
 export const examplesDir = join(root, 'examples');
 const nativeQuorbel = process.env.QUORBEL_EXE ?? join(root, 'build/default/quorbel');
 const nativePreview =
@@ -72,7 +73,8 @@ export async function launch() {
 // The site served and the browser started once for the tests of one file:
 // `served` and `context` as serve() and launch() give them, and open(),
 // which opens the page; any error the page throws fails the test that
-// reads the page's `errors`.
+// reads the page's `errors`. open(url) opens another address, such as the
+// page as one file.
 export function siteInBrowser() {
   const site = {};
   before(async () => {
@@ -89,14 +91,14 @@ export function siteInBrowser() {
     await Promise.all(pages.map((page) => page.close()));
     pages = [];
   });
-  site.open = async () => {
+  site.open = async (url = site.served.url) => {
     const page = await site.context.newPage();
     pages.push(page);
     page.errors = [];
     page.on('pageerror', (error) => page.errors.push(error.message));
     page.logged = [];
     page.on('console', (message) => page.logged.push(message.text()));
-    await page.goto(site.served.url);
+    await page.goto(url);
     return page;
   };
   return site;
