@@ -102,9 +102,8 @@ subscribe((state, before) => {
       report.textContent = wanted.wait ?? '';
       drawChart(chart, null);
     }
-    say(errors, preview?.errors ?? '');
   }
-  if (state.problems.preview) say(errors, state.problems.preview);
+  say(errors, state.problems.preview || (preview?.errors ?? ''));
   const stale = preview !== null && preview.key !== wanted.key;
   report.setAttribute('aria-busy', String(state.busy.preview || stale));
   say(busyLine, state.busy.preview || stale
