@@ -38,10 +38,12 @@ set(QUORBEL_EXAMPLES
   examples/sample.raw)
 
 if(WIN32)
-  # One folder: the programs, README.txt, LICENSE.txt and the examples
-  # beside them, as a Windows user unpacks and runs them. There is no manual
-  # page there.
+  # One folder: the programs, their launchers for a double-click, the texts
+  # and the examples beside them, as a Windows user unpacks and runs them.
+  # There is no manual page there.
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION .)
+  install(FILES windows/Quorbel.cmd "windows/Quorbel preview.cmd"
+          DESTINATION .)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
 
   # The texts with CR LF line ends, which Notepad expects.
