@@ -61,16 +61,23 @@ if(WIN32)
           DESTINATION .)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
 
-  # The texts with CR LF line ends, which Notepad expects.
+  # The texts with CR LF line ends, which Notepad expects. Of the README,
+  # README.txt holds the part for the people who use Quorbel, which ends
+  # before the developers' set-up.
   set(textSources README.md LICENSE CHANGELOG.md)
   set(textNames README.txt LICENSE.txt CHANGELOG.txt)
   set(texts)
   foreach(text IN ZIP_LISTS textSources textNames)
     set(output ${CMAKE_CURRENT_BINARY_DIR}/${text_1})
+    set(part)
+    if(text_1 STREQUAL "README.txt")
+      set(part -DPART=README.txt)
+    endif()
     add_custom_command(
       OUTPUT ${output}
       COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${text_0}
-              -DOUTPUT=${output} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+              -DOUTPUT=${output} ${part}
+              -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
       DEPENDS ${PROJECT_SOURCE_DIR}/${text_0}
               ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
       VERBATIM)
