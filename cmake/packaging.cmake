@@ -5,20 +5,30 @@ include(GNUInstallDirs)
 
 set(quorbelContact "Quorbel developers <quorbel@example.org>")
 
-# The manual pages and the Debian changelog name the version in their own
-# text, so that they read right as they stand; the build holds each to the
-# project's version, so that the two cannot drift apart. PATTERN captures
-# the version from the file's first line.
+# The manual pages, the changelogs and the README's file names name the
+# version in their own text, so that they read right as they stand; the
+# build holds each to the project's version, so that they cannot drift
+# apart. PATTERN captures the version as its first group, in its first
+# match in the file or, with EVERY, in each.
 function(quorbel_check_version file pattern)
-  file(STRINGS ${PROJECT_SOURCE_DIR}/${file} first LIMIT_COUNT 1)
-  if(NOT first MATCHES "${pattern}")
-    message(FATAL_ERROR
-      "${file}: the first line names no version; it must match ${pattern}")
-  elseif(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-    message(FATAL_ERROR
-      "${file} names version ${CMAKE_MATCH_1}, but the project's is "
-      "${PROJECT_VERSION} (CMakeLists.txt): make them the same")
+  file(READ ${PROJECT_SOURCE_DIR}/${file} text)
+  if(ARGV2 STREQUAL "EVERY")
+    string(REGEX MATCHALL "${pattern}" found "${text}")
+  else()
+    string(REGEX MATCH "${pattern}" found "${text}")
   endif()
+  if(NOT found)
+    message(FATAL_ERROR
+      "${file} names no version; it must match ${pattern}")
+  endif()
+  foreach(match IN LISTS found)
+    string(REGEX MATCH "${pattern}" match "${match}")
+    if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+      message(FATAL_ERROR
+        "${file} names version ${CMAKE_MATCH_1}, but the project's is "
+        "${PROJECT_VERSION} (CMakeLists.txt): make them the same")
+    endif()
+  endforeach()
   # An edit to the file checks it again.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                ${PROJECT_SOURCE_DIR}/${file})
@@ -29,6 +39,11 @@ foreach(program IN LISTS QUORBEL_PROGRAMS)
                         "^\\.TH [^ ]+ [0-9]+ [^ ]+ \"quorbel ([^\"]+)\"")
 endforeach()
 quorbel_check_version(cmake/changelog.Debian "^quorbel \\(([^)]+)\\) ")
+# The newest release comes first.
+quorbel_check_version(CHANGELOG.md "\n## ([0-9][^ ]*) - ")
+# Such as quorbel_1.1.0_amd64.deb, quorbel-1.1.0-win32.zip.
+quorbel_check_version(README.md "quorbel[-_a-z]*[-_]([0-9]+\\.[0-9]+\\.[0-9]+)"
+                      EVERY)
 
 set(QUORBEL_EXAMPLES
   examples/1Template.pch
@@ -38,22 +53,31 @@ set(QUORBEL_EXAMPLES
   examples/sample.raw)
 
 if(WIN32)
-  # One folder: the programs, README.txt, LICENSE.txt and the examples
-  # beside them, as a Windows user unpacks and runs them. There is no manual
-  # page there.
+  # One folder: the programs, their launchers for a double-click, the texts
+  # and the examples beside them, as a Windows user unpacks and runs them.
+  # There is no manual page there.
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION .)
+  install(FILES windows/Quorbel.cmd "windows/Quorbel preview.cmd"
+          DESTINATION .)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION examples)
 
-  # The texts with CR LF line ends, which Notepad expects.
-  set(textSources README.md LICENSE)
-  set(textNames README.txt LICENSE.txt)
+  # The texts with CR LF line ends, which Notepad expects. Of the README,
+  # README.txt holds the part for the people who use Quorbel, which ends
+  # before the developers' set-up.
+  set(textSources README.md LICENSE CHANGELOG.md)
+  set(textNames README.txt LICENSE.txt CHANGELOG.txt)
   set(texts)
   foreach(text IN ZIP_LISTS textSources textNames)
     set(output ${CMAKE_CURRENT_BINARY_DIR}/${text_1})
+    set(part)
+    if(text_1 STREQUAL "README.txt")
+      set(part -DPART=README.txt)
+    endif()
     add_custom_command(
       OUTPUT ${output}
       COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${text_0}
-              -DOUTPUT=${output} -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+              -DOUTPUT=${output} ${part}
+              -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
       DEPENDS ${PROJECT_SOURCE_DIR}/${text_0}
               ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
       VERBATIM)
@@ -65,7 +89,7 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # Debian wants the pages and the changelog compressed (gzip -n: no name or
@@ -137,8 +161,9 @@ four template patches that you prepare, making up to four new patch files
 for the Nord Modular synthesizer. It asks two questions on the console
 and works in the current folder.
 
-The package holds the program, its manual page, the README and four
-small example templates with a sample input.")
+The package holds the program and its preview, their manual pages, the
+README, the changelog and four small example templates with a sample
+input.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
