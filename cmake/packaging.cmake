@@ -52,7 +52,18 @@ set(QUORBEL_EXAMPLES
   examples/4Template.pch
   examples/sample.raw)
 
+# The web page as one file, which opens with a double-click: the web
+# preset's quorbel.html, built before the package or the zip is made.
+set(QUORBEL_WEB_PAGE ${PROJECT_SOURCE_DIR}/build/web/quorbel.html CACHE FILEPATH
+    "The page as one file that the package and the zip carry")
+install(CODE "
+  if(NOT EXISTS \"${QUORBEL_WEB_PAGE}\")
+    message(FATAL_ERROR \"${QUORBEL_WEB_PAGE} is missing: build the page first, \"
+      \"with `npm ci --prefix web && cmake --workflow --preset web`.\")
+  endif()")
+
 if(WIN32)
+  install(FILES ${QUORBEL_WEB_PAGE} DESTINATION .)
   # One folder: the programs, their launchers for a double-click, the texts
   # and the examples beside them, as a Windows user unpacks and runs them.
   # There is no manual page there.
@@ -90,6 +101,7 @@ if(WIN32)
 else()
   install(TARGETS ${QUORBEL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${QUORBEL_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorbel)
   install(FILES ${QUORBEL_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # Debian wants the pages and the changelog compressed (gzip -n: no name or
@@ -162,8 +174,9 @@ for the Nord Modular synthesizer. It asks two questions on the console
 and works in the current folder.
 
 The package holds the program and its preview, their manual pages, the
-README, the changelog and four small example templates with a sample
-input.")
+README, the changelog, four small example templates with a sample input,
+and the same programs in a web page of one file,
+/usr/share/quorbel/quorbel.html, which any current browser opens.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
