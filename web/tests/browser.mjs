@@ -16,7 +16,8 @@
 //   byRole(role, name)       the elements the engine gives `role` and the
 //                            accessible name `name`
 //   byLabel(name)            the elements labelled `name`: by a <label>,
-//                            aria-label or aria-labelledby
+//                            aria-label or aria-labelledby (the layer
+//                            drops any named by their content alone)
 //   click(element), fill(element, text), setFiles(element, paths)
 //   download(click)          runs click() and gives the file it saved,
 //                            { name, bytes }
@@ -108,18 +109,18 @@ for (const level of ['log', 'info', 'warn', 'error']) {
 }
 </script>`;
 
-// Serves the site on a free port of 127.0.0.1 and counts the bytes sent,
+// Serves the site (or the folder `root`) on a free port of 127.0.0.1 and counts the bytes sent,
 // by file. Cross-origin isolation lets the page measure its memory. While
 // `offline` is set, it drops every request unanswered, as a network that
 // is gone does.
-export async function serve() {
+export async function serve(root = siteDir) {
   const served = { bytes: 0, files: {}, offline: false };
   const server = createServer((request, response) => {
     if (served.offline) {
       request.socket.destroy();
       return;
     }
-    const path = join(siteDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    const path = join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = path.endsWith('/') ? join(path, 'index.html') : path;
     let body;
     try {
@@ -156,14 +157,14 @@ export async function launch() {
   return driver.launch({ viewport: kViewport });
 }
 
-// The site served and the browser started once for the tests of one file:
-// `served` as serve() gives it, open(), which opens the page, and
-// offline(on). Each test's pages are closed after it.
-export function siteInBrowser() {
+// The site (or the folder `root`) served and the browser started once for
+// the tests of one file: `served` as serve() gives it, open(), which opens
+// the page, and offline(on). Each test's pages are closed after it.
+export function siteInBrowser(root = siteDir) {
   const site = {};
   let browser;
   before(async () => {
-    site.served = await serve();
+    site.served = await serve(root);
     browser = await launch();
   });
   after(async () => {
@@ -206,6 +207,10 @@ const inPage = {
       ![...element.children].some(holds) &&
       (element.checkVisibility?.() ?? element.getClientRects().length > 0));
   },
+  // Of `elements`, those a label, aria-label or aria-labelledby names
+  // (not their content alone).
+  labelled: (...elements) => elements.filter((element) => element.labels?.length > 0 ||
+    element.hasAttribute('aria-label') || element.hasAttribute('aria-labelledby')),
   within: (element, selector) => [...(element ?? document).querySelectorAll(selector)],
   textContent: (element) => element.textContent,
   value: (element) => element.value,
@@ -261,7 +266,8 @@ class Page {
   // The element labelled `name`, exactly: a field by its <label>, or any
   // element by its aria-label or aria-labelledby.
   labelled(name) {
-    return this.#target(`the element labelled "${name}"`, () => this.driver.byLabel(name));
+    return this.#target(`the element labelled "${name}"`,
+      async () => this.driver.elements(source.labelled, await this.driver.byLabel(name)));
   }
 
   // The first shown element that holds `text`.

@@ -10,6 +10,9 @@ import { join } from 'node:path';
 import { remote } from 'webdriverio';
 
 const kElement = 'element-6066-11e4-a52e-4f735466cecf';
+// WebDriver's keys (Control is held to the end of the keys sent).
+const kControl = '\uE009';
+const kBackspace = '\uE003';
 
 // MiniBrowser's place, which holds the machine's architecture.
 function miniBrowser() {
@@ -159,9 +162,11 @@ function driverPage(session, home) {
     },
     byLabel: async (name) => named(await shown(kMayBeLabelled), name),
     click: (element) => session.elementClick(id(element)),
+    // As a user does: all of the value chosen, deleted, the text typed.
+    // (WebDriver's Element Clear would fire no input event.)
     fill: async (element, text) => {
-      await session.elementClear(id(element));
-      if (text !== '') await session.elementSendKeys(id(element), text);
+      await session.elementSendKeys(id(element), `${kControl}a`);
+      await session.elementSendKeys(id(element), `${kBackspace}${text}`);
     },
     setFiles: (element, paths) => session.elementSendKeys(id(element), paths.join('\n')),
     // The new file in HOME, once its size has held still for 100 ms (it
