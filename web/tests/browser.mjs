@@ -330,6 +330,14 @@ class Page {
     }
   }
 
+  async #stillShown(element) {
+    try {
+      return (await this.driver.elements(source.shown, [element])).length === 1;
+    } catch {
+      return false; // WebDriver refuses an element gone from the page
+    }
+  }
+
   async #record() {
     const record = await this.driver.evaluate(source.record, []);
     if (!record) throw new Error('the page was not served by the tests\' server');
@@ -341,9 +349,7 @@ class Page {
   #target(what, find) {
     return new Target(this, what, async () => {
       const kept = this.#named.get(what);
-      if (kept && (await this.driver.elements(source.shown, [kept])).length === 1) {
-        return [kept];
-      }
+      if (kept && await this.#stillShown(kept)) return [kept];
       const found = await this.driver.elements(source.shown, await find());
       if (found.length === 1) this.#named.set(what, found[0]);
       return found;

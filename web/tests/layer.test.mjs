@@ -2,6 +2,8 @@
 // page of its own: what it finds by name and text, what its steps do, and
 // what it reads back, as the page's tests rely on them.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
@@ -22,6 +24,8 @@ const kPage = `<!doctype html>
 <svg aria-label="Chart"><text>1</text><text>2</text></svg>
 <a id="data" download="data.bin">Data file</a> <a id="empty" download="empty.bin">Empty file</a>
 <button id="throw">Throw</button> <button id="fetch">Fetch</button>
+<button id="later">Later</button> <button id="replace">Replace me</button>
+<button id="vanish">Vanish</button>
 <script>
 const log = (line) => { document.getElementById('log').textContent += line + '\\n'; };
 document.getElementById('data').href =
@@ -42,6 +46,15 @@ document.getElementById('throw').onclick = () => {
 };
 document.getElementById('fetch').onclick = () => fetch('./index.html')
   .then(() => log('fetched'), () => log('fetch failed'));
+document.getElementById('later').onclick = () => setTimeout(() =>
+  document.body.insertAdjacentHTML('beforeend', '<a href="#late">Late</a>'), 300);
+document.getElementById('replace').onclick = (event) => {
+  const fresh = document.createElement('button');
+  fresh.textContent = 'Replace me';
+  fresh.onclick = () => log('clicked the new one');
+  event.target.replaceWith(fresh);
+};
+document.getElementById('vanish').onclick = (event) => { event.target.hidden = true; };
 document.addEventListener('dragover', (event) => event.preventDefault());
 document.addEventListener('drop', (event) => {
   event.preventDefault();
@@ -133,3 +146,25 @@ test('offline: nothing the page asks for reaches it, until it is back online', a
   await page.button('Fetch').click();
   await logged(page).waitFor('fetched');
 });
+
+test('found afresh: an element that comes later, one replaced, one hidden since', async () => {
+  const page = await site.open();
+  await page.button('Later').click();
+  assert.equal(await page.link('Late').attribute('href'), '#late');
+  // The button found first is gone: the click goes to the one in its place.
+  await page.button('Replace me').click();
+  await page.button('Replace me').click();
+  await logged(page).waitFor('clicked the new one');
+  await page.button('Vanish').click();
+  assert.equal(await page.button('Vanish').count(), 0);
+});
+
+test('a wait that fails says what it waited for and what the page said; a screenshot',
+  async () => {
+    const page = await site.open();
+    await assert.rejects(page.until(async () => undefined, 'nothing', 100),
+      /^Error: waited 100 ms for nothing\nThe page said: Some bold words \| twice, first \| twice\n/);
+    const path = join(h.folder({}), 'page.png');
+    await page.screenshot(path);
+    assert.deepEqual(readFileSync(path).subarray(0, 4), Buffer.from('\x89PNG', 'latin1'));
+  });

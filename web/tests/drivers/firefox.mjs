@@ -87,10 +87,13 @@ function driverPage(page, connection) {
     },
     setFiles: (element, paths) => element.uploadFile(...paths),
     download: async (click) => {
-      const ended = new Promise((resolve) =>
-        connection.once('browsingContext.downloadEnd', resolve));
+      let timer;
+      const ended = new Promise((resolve, reject) => {
+        connection.once('browsingContext.downloadEnd', resolve);
+        timer = setTimeout(() => reject(new Error('no download came')), 30000);
+      });
       await click();
-      const { status, filepath } = await ended;
+      const { status, filepath } = await ended.finally(() => clearTimeout(timer));
       if (status !== 'complete') throw new Error(`the download ended ${status}`);
       // Gone, so that the next one of that name keeps it.
       const bytes = readFileSync(filepath);
