@@ -63,7 +63,8 @@ export function lacks(feature) {
   return kLacks[engine][feature] ?? '';
 }
 
-// node:test's test, but a known fault of this engine must fail it.
+// node:test's test(name, body), but a known fault of this engine must
+// fail it.
 export function test(name, body) {
   const fault = kKnownFaults[engine][name];
   if (!fault) return nodeTest(name, body);
@@ -79,8 +80,8 @@ export function test(name, body) {
   });
 }
 
-const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
-export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(root, 'build/web');
+const repository = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(repository, 'build/web');
 export const siteDir = join(buildDir, 'site');
 const kTimeout = 30000;
 const kViewport = { width: 1000, height: 1400 };
@@ -109,10 +110,10 @@ for (const level of ['log', 'info', 'warn', 'error']) {
 }
 </script>`;
 
-// Serves the site (or the folder `root`) on a free port of 127.0.0.1 and counts the bytes sent,
-// by file. Cross-origin isolation lets the page measure its memory. While
-// `offline` is set, it drops every request unanswered, as a network that
-// is gone does.
+// Serves the site (or the folder `root`) on a free port of 127.0.0.1 and
+// counts the bytes sent, by file. Cross-origin isolation lets the page
+// measure its memory. While `offline` is set, it drops every request
+// unanswered, as a network that is gone does.
 export async function serve(root = siteDir) {
   const served = { bytes: 0, files: {}, offline: false };
   const server = createServer((request, response) => {

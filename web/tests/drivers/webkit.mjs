@@ -30,7 +30,8 @@ function miniBrowser() {
 
 // An X display of its own: Xvfb picks a free number and writes it to fd 3.
 async function startXvfb() {
-  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1600x24', '-nolisten', 'tcp'],
+  const xvfb = spawn('Xvfb',
+    ['-displayfd', '3', '-screen', '0', '1280x1600x24', '-nolisten', 'tcp'],
     { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
   let said = '';
   xvfb.stderr.on('data', (data) => { said += data; });
@@ -127,7 +128,8 @@ function driverPage(session, home) {
       const done = arguments[arguments.length - 1];
       const args = Array.prototype.slice.call(arguments, 0, -1);
       Promise.resolve().then(() => (${source})(...args))
-        .then((value) => done({ value }), (error) => done({ error: String(error?.stack ?? error) }));
+        .then((value) => done({ value }),
+          (error) => done({ error: String(error?.stack ?? error) }));
     `, args);
     if (error !== undefined) throw new Error(`in the page: ${error}`);
     return value;
@@ -178,7 +180,8 @@ function driverPage(session, home) {
       for (const start = Date.now(); ; await new Promise((done) => setTimeout(done, 50))) {
         const [name] = readdirSync(home).filter((entry) => !before.has(entry));
         sizes.push(name === undefined ? -1 : statSync(join(home, name)).size);
-        if (sizes.length >= 3 && sizes.slice(-3).every((size) => size === sizes.at(-1) && size >= 0)) {
+        const last = sizes.at(-1);
+        if (last >= 0 && sizes.length >= 3 && sizes.slice(-3).every((size) => size === last)) {
           const bytes = readFileSync(join(home, name));
           // Gone, so that the next one of that name keeps it.
           rmSync(join(home, name));
@@ -187,7 +190,8 @@ function driverPage(session, home) {
         if (Date.now() - start > 30000) throw new Error(`no download came: ${readdirSync(home)}`);
       }
     },
-    screenshot: async (path) => writeFileSync(path, Buffer.from(await session.takeScreenshot(), 'base64')),
+    screenshot: async (path) =>
+      writeFileSync(path, Buffer.from(await session.takeScreenshot(), 'base64')),
     close: () => session.navigateTo('about:blank'),
   };
 }
