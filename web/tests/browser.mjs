@@ -324,9 +324,10 @@ class Page {
       const result = await step();
       if (result !== undefined) return result;
       if (Date.now() - start > timeout) {
+        const read = (lines) => lines.then((all) => all.join(' | '), (error) => `(${error})`);
         throw new Error(`waited ${timeout} ms for ${what}\n` +
-          `The page said: ${(await this.said()).join(' | ')}\n` +
-          `Its console: ${(await this.logged()).join(' | ')}`);
+          `The page said: ${await read(this.said())}\n` +
+          `Its console: ${await read(this.logged())}`);
       }
     }
   }
