@@ -93,14 +93,23 @@ const kTypes = {
 };
 
 // Put first into every page the server sends: the page's uncaught errors
-// and console lines, kept where the layer reads them in every engine alike
-// (WebKit's driver cannot read the console).
+// and console lines (with its workers' failures), kept where the layer
+// reads them in every engine alike (WebKit's driver cannot read the
+// console).
 const kRecorder = `<script>
 window.quorbelTestRecord = { errors: [], logged: [] };
 addEventListener('error', (event) =>
   quorbelTestRecord.errors.push(String(event.error?.message ?? event.message)));
 addEventListener('unhandledrejection', (event) =>
   quorbelTestRecord.errors.push(String(event.reason?.message ?? event.reason)));
+// A worker's failure reaches only the page's own handler: logged too.
+window.Worker = class extends Worker {
+  constructor(...args) {
+    super(...args);
+    this.addEventListener('error', (event) =>
+      quorbelTestRecord.logged.push(\`worker error: \${event.message || 'no message'}\`));
+  }
+};
 for (const level of ['log', 'info', 'warn', 'error']) {
   const write = console[level];
   console[level] = (...parts) => {
@@ -213,6 +222,17 @@ const inPage = {
   labelled: (...elements) => elements.filter((element) => element.labels?.length > 0 ||
     element.hasAttribute('aria-label') || element.hasAttribute('aria-labelledby')),
   within: (element, selector) => [...(element ?? document).querySelectorAll(selector)],
+  // Whether `element`, brought to the middle of the view, stays where it
+  // is for two frames and is what a click at its centre reaches.
+  reachable: async (element) => {
+    element.scrollIntoView({ block: 'center', inline: 'center' });
+    const box = () => JSON.stringify(element.getBoundingClientRect());
+    const before = box();
+    await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
+    const { x, y, width, height } = element.getBoundingClientRect();
+    const hit = document.elementFromPoint(x + width / 2, y + height / 2);
+    return box() === before && hit !== null && element.contains(hit);
+  },
   textContent: (element) => element.textContent,
   value: (element) => element.value,
   attribute: (element, name) => element.getAttribute(name),
@@ -404,13 +424,24 @@ class Target {
       async () => (await this.#find()).slice(index, index + 1));
   }
 
+  // The element, once a click at its centre reaches it and it holds
+  // still: a click while the page moves it (a preview arriving above it)
+  // lands elsewhere.
+  async #reachable() {
+    const element = await this.#one();
+    await this.#page.until(async () =>
+      (await this.#evaluate(source.reachable, element)) || undefined,
+    `${this.#what} to hold still where a click reaches it`);
+    return element;
+  }
+
   async click() {
-    await this.#page.driver.click(await this.#one());
+    await this.#page.driver.click(await this.#reachable());
   }
 
   // Types `text` in place of the field's value.
   async fill(text) {
-    await this.#page.driver.fill(await this.#one(), text);
+    await this.#page.driver.fill(await this.#reachable(), text);
   }
 
   // Chooses the files at `paths` (one path or several) in a file chooser.
@@ -455,7 +486,7 @@ class Target {
   // Clicks the element and gives the file the browser saved:
   // { name, bytes }.
   async download() {
-    const element = await this.#one();
+    const element = await this.#reachable();
     return this.#page.driver.download(() => this.#page.driver.click(element));
   }
 }

@@ -24,8 +24,10 @@ const kPage = `<!doctype html>
 <svg aria-label="Chart"><text>1</text><text>2</text></svg>
 <a id="data" download="data.bin">Data file</a> <a id="empty" download="empty.bin">Empty file</a>
 <button id="throw">Throw</button> <button id="fetch">Fetch</button>
+<button id="bad-worker">Bad worker</button>
 <button id="later">Later</button> <button id="replace">Replace me</button>
-<button id="vanish">Vanish</button>
+<button id="vanish">Vanish</button> <button id="move">Move</button>
+<div id="mover"><button>Moving</button></div>
 <script>
 const log = (line) => { document.getElementById('log').textContent += line + '\\n'; };
 document.getElementById('data').href =
@@ -44,6 +46,9 @@ document.getElementById('throw').onclick = () => {
   console.log('about to throw');
   throw new Error('boom');
 };
+document.getElementById('bad-worker').onclick = () => {
+  new Worker('./missing.js').onerror = () => log('worker failed');
+};
 document.getElementById('fetch').onclick = () => fetch('./index.html')
   .then(() => log('fetched'), () => log('fetch failed'));
 document.getElementById('later').onclick = () => setTimeout(() =>
@@ -53,6 +58,15 @@ document.getElementById('replace').onclick = (event) => {
   fresh.textContent = 'Replace me';
   fresh.onclick = () => log('clicked the new one');
   event.target.replaceWith(fresh);
+};
+document.getElementById('move').onclick = () => {
+  let steps = 0;
+  const timer = setInterval(() => {
+    document.getElementById('mover').style.marginTop = (++steps * 10) + 'px';
+    if (steps < 20) return;
+    clearInterval(timer);
+    log('stopped');
+  }, 20);
 };
 document.getElementById('vanish').onclick = (event) => { event.target.hidden = true; };
 document.addEventListener('dragover', (event) => event.preventDefault());
@@ -131,6 +145,11 @@ test('dropped files, the page\'s errors and console, a function run in the page'
     await page.until(async () => ((await page.errors()).length > 0 || undefined), 'the error');
     assert.deepEqual(await page.errors(), ['boom']);
     assert.deepEqual(await page.logged(), ['about to throw']);
+    // A worker's failure, which the page handles, is in its console too.
+    await page.button('Bad worker').click();
+    await logged(page).waitFor('worker failed');
+    assert.match((await page.logged())[1], /^worker error: /);
+    assert.deepEqual(await page.errors(), ['boom']);
     assert.equal(await page.evaluate(async (a, b) => a + b, 2, 3), 5);
   });
 
@@ -157,6 +176,14 @@ test('found afresh: an element that comes later, one replaced, one hidden since'
   await logged(page).waitFor('clicked the new one');
   await page.button('Vanish').click();
   assert.equal(await page.button('Vanish').count(), 0);
+});
+
+test('a click waits for its element to hold still', async () => {
+  const page = await site.open();
+  await page.button('Move').click();
+  await page.button('Moving').click();
+  await logged(page).waitFor('clicked Moving');
+  assert.match(await logged(page).text(), /^stopped\nclicked Moving\n/m);
 });
 
 test('a wait that fails says what it waited for and what the page said; a screenshot',
