@@ -2,14 +2,14 @@
 // concerns and again on Run, and never a broken page.
 import assert from 'node:assert/strict';
 import { rmSync } from 'node:fs';
-import { test } from 'node:test';
+import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
 const site = h.siteInBrowser();
 
 const second = Array.from({ length: 44100 }, (_, i) => 0.5 * Math.sin(i / 10));
 const recording = (page, name, bytes) =>
-  page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ [name]: bytes }));
+  page.labelled('Recording').setFiles(h.filesOnDisk({ [name]: bytes }));
 
 const cases = [
   {
@@ -31,7 +31,7 @@ const cases = [
     name: 'a rate of 0',
     act: async (page) => {
       await recording(page, 'tone.wav', h.wav(second, 44100));
-      await page.getByLabel('Rate').fill('0');
+      await page.labelled('Rate').fill('0');
     },
     message: 'Rate must be a number of values a second above 0',
   },
@@ -39,7 +39,7 @@ const cases = [
     name: 'a negative start',
     act: async (page) => {
       await recording(page, 'tone.wav', h.wav(second, 44100));
-      await page.getByLabel('Start').fill('-1');
+      await page.labelled('Start').fill('-1');
     },
     message: 'Start must be 0 s or later',
   },
@@ -47,18 +47,18 @@ const cases = [
     name: 'a start after the end',
     act: async (page) => {
       await recording(page, 'tone.wav', h.wav(second, 44100));
-      await page.getByLabel('Start').fill('2');
+      await page.labelled('Start').fill('2');
     },
     message: 'Start 2 s lies at or after the end of the recording (1 s)',
   },
   {
     name: 'a patch name with "/"',
-    act: (page) => page.getByLabel('Patch name').fill('out/wave'),
+    act: (page) => page.labelled('Patch name').fill('out/wave'),
     message: 'A patch name cannot hold "/"',
   },
   {
     name: 'a patch name that climbs out of a folder where "\\" separates',
-    act: (page) => page.getByLabel('Patch name').fill('x\\..\\..\\evil'),
+    act: (page) => page.labelled('Patch name').fill('x\\..\\..\\evil'),
     message: 'A patch name cannot hold "\\"',
   },
 ];
@@ -66,41 +66,40 @@ const cases = [
 for (const { name, act, message } of cases) {
   test(name, async () => {
     const page = await site.open();
-    await page.getByRole('button', { name: 'Use the examples' }).click();
+    await page.button('Use the examples').click();
     await act(page);
-    await page.getByText(message).first().waitFor();
+    await page.text(message).waitFor();
     // Run says it too, and runs nothing.
-    await page.getByRole('button', { name: 'Run', exact: true }).click();
-    await page.locator('#run-status').filter({ hasText: message }).waitFor();
-    assert.equal(await page.getByLabel('Console').textContent(), '');
-    assert.deepEqual(page.errors, []);
+    await page.button('Run').click();
+    await page.css('#run-status').waitFor(message);
+    assert.equal(await page.labelled('Console').text(), '');
+    assert.deepEqual(await page.errors(), []);
   });
 }
 
 test('no templates and no input: Run says what to choose', async () => {
   const page = await site.open();
-  await page.getByRole('button', { name: 'Run', exact: true }).click();
-  await page.getByText('There are no templates yet').waitFor();
-  await page.getByLabel('Templates', { exact: true })
-    .setInputFiles(h.filesOnDisk({ ...h.examples(['1Template.pch']), 'bass.pch': '' }));
-  await page.getByText('"bass.pch" is not a template').waitFor();
-  await page.getByRole('button', { name: 'Run', exact: true }).click();
-  await page.getByText('There is no input yet').first().waitFor();
-  assert.deepEqual(page.errors, []);
+  await page.button('Run').click();
+  await page.text('There are no templates yet').waitFor();
+  await page.labelled('Templates')
+    .setFiles(h.filesOnDisk({ ...h.examples(['1Template.pch']), 'bass.pch': '' }));
+  await page.text('"bass.pch" is not a template').waitFor();
+  await page.button('Run').click();
+  await page.text('There is no input yet').waitFor();
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('an input file removed after it was chosen: a sentence, and no run', async () => {
   const page = await site.open();
-  await page.getByRole('button', { name: 'Use the examples' }).click();
+  await page.button('Use the examples').click();
   const [path] = h.filesOnDisk({ 'gone.raw': Buffer.alloc(100, 7) });
-  await page.getByLabel('Input file').setInputFiles(path);
-  await page.getByLabel('Preview', { exact: true })
-    .filter({ hasText: 'Input gone.raw: 100 bytes' }).waitFor();
+  await page.labelled('Input file').setFiles(path);
+  // Not before the preview has read it.
+  await page.labelled('Preview').waitFor('Input gone.raw: 100 bytes');
   rmSync(path);
-  await page.getByRole('button', { name: 'Run', exact: true }).click();
-  await page.locator('#run-status')
-    .filter({ hasText: '"gone.raw" changed or was removed since you chose it: choose it again.' })
-    .waitFor();
-  assert.equal(await page.getByLabel('Console').textContent(), '');
-  assert.deepEqual(page.errors, []);
+  await page.button('Run').click();
+  await page.css('#run-status')
+    .waitFor('"gone.raw" changed or was removed since you chose it: choose it again.');
+  assert.equal(await page.labelled('Console').text(), '');
+  assert.deepEqual(await page.errors(), []);
 });

@@ -2,14 +2,14 @@
 // chart, run, transcript and patches against the native programs' on the
 // same files, and the speed figures of the bench.
 import assert from 'node:assert/strict';
-import { test } from 'node:test';
 import { join } from 'node:path';
 import { unzipSync } from 'fflate';
+import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
 const site = h.siteInBrowser();
 
-const preview = (page) => page.getByLabel('Preview', { exact: true });
+const preview = (page) => page.labelled('Preview');
 
 test('the examples: preview, chart, run and patches as natively', async () => {
   // The page's own clock: from navigation to the page ready, and from the
@@ -27,11 +27,11 @@ test('the examples: preview, chart, run and patches as natively', async () => {
     .filter(([path]) => !forRun.includes(path)).reduce((sum, [, bytes]) => sum + bytes, 0));
 
   const files = h.examples();
-  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
+  assert.equal(await preview(page).text(), h.nativePreviewOf(files, 'sample.raw').stdout);
   // The chart draws the 240 values used, and marks where patches 1 to 4 start.
-  const chart = page.getByLabel('Chart');
-  assert.equal((await chart.locator('polyline').getAttribute('points')).split(' ').length, 240);
-  assert.equal(await chart.textContent(),
+  const chart = page.labelled('Chart');
+  assert.equal((await chart.find('polyline').attribute('points')).split(' ').length, 240);
+  assert.equal(await chart.text(),
     '1234Values 1 to 240; patches start at value 1, 61, 121, 181');
 
   // From the click to the links: first the run that loads the program
@@ -45,24 +45,24 @@ test('the examples: preview, chart, run and patches as natively', async () => {
   h.recordFigure('bytes the page loaded through the run', site.served.bytes);
 
   const native = h.nativeRun(files, 'sample.raw', 'demo');
-  assert.equal(await page.getByLabel('Console').textContent(), native.stdout);
-  assert.equal(await page.getByLabel('Exit code').textContent(), 'Exit code 0');
+  assert.equal(await page.labelled('Console').text(), native.stdout);
+  assert.equal(await page.labelled('Exit code').text(), 'Exit code 0');
   assert.deepEqual(await h.pagePatches(page), native.files);
-  const zip = await h.downloaded(page, page.getByRole('link', { name: 'All patches (.zip)' }));
+  const zip = await page.link('All patches (.zip)').download();
   assert.equal(zip.name, 'demo.zip');
   assert.deepEqual(Object.fromEntries(Object.entries(unzipSync(zip.bytes))
     .map(([name, bytes]) => [name, Buffer.from(bytes)])), native.files);
 
-  await page.screenshot({ path: join(h.buildDir, 'screenshot.png'), fullPage: true });
-  assert.deepEqual(page.errors, []);
+  await page.screenshot(join(h.buildDir, `screenshot-${h.engine}.png`));
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('template 3 missing: the failure report and exit code 1', async () => {
   const page = await site.open();
   const files = h.examples(['1Template.pch', '2Template.pch', '4Template.pch', 'sample.raw']);
   const [one, two, four, input] = h.filesOnDisk(files);
-  await page.getByLabel('Templates', { exact: true }).setInputFiles([one, two, four]);
-  await page.getByLabel('Input file').setInputFiles(input);
+  await page.labelled('Templates').setFiles([one, two, four]);
+  await page.labelled('Input file').setFiles(input);
   const run = await h.runOnPage(page);
 
   const native = h.nativeRun(files, 'sample.raw', 'demo');
@@ -71,7 +71,7 @@ test('template 3 missing: the failure report and exit code 1', async () => {
   assert.equal(h.maskPlace(run.transcript), h.maskPlace(native.stdout));
   assert.equal(run.exitCode, 'Exit code 1');
   assert.deepEqual(await h.pagePatches(page), native.files);
-  assert.deepEqual(page.errors, []);
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('a template with bare line feeds: the native preview and its warning', async () => {
@@ -79,14 +79,14 @@ test('a template with bare line feeds: the native preview and its warning', asyn
   const files = h.examples();
   files['2Template.pch'] = Buffer.from(files['2Template.pch'].toString('latin1')
     .replaceAll('\r\n', '\n'), 'latin1');
-  await page.getByLabel('Templates', { exact: true }).setInputFiles(h.filesOnDisk(files)
+  await page.labelled('Templates').setFiles(h.filesOnDisk(files)
     .filter((path) => path.endsWith('.pch')));
-  await preview(page).filter({ hasText: 'Summary' }).waitFor();
+  await preview(page).waitFor('Summary');
 
-  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files).stdout);
-  await page.getByText('Warning: 2Template.pch:1: line feeds but no carriage return').waitFor();
-  assert.equal(await preview(page).locator('mark').count(), 1);
-  assert.deepEqual(page.errors, []);
+  assert.equal(await preview(page).text(), h.nativePreviewOf(files).stdout);
+  await page.text('Warning: 2Template.pch:1: line feeds but no carriage return').waitFor();
+  assert.equal(await preview(page).find('mark').count(), 1);
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('once loaded, the page works offline', async () => {
@@ -94,22 +94,22 @@ test('once loaded, the page works offline', async () => {
   const page = await site.open();
   const loaded = ['/quorbel-preview.wasm', '/quorbel.wasm', '/fflate.js', '/examples/sample.raw'];
   await h.until(() => loaded.every((path) => path in site.served.files));
-  await site.context.setOffline(true);
+  await site.offline(true);
   try {
-    await page.getByRole('button', { name: 'Use the examples' }).click();
-    await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
+    await page.button('Use the examples').click();
+    await preview(page).waitFor('Summary: patches');
     assert.equal((await h.runOnPage(page)).exitCode, 'Exit code 0');
-    await page.getByRole('link', { name: 'All patches (.zip)' }).waitFor();
+    await page.link('All patches (.zip)').waitFor();
   } finally {
-    await site.context.setOffline(false);
+    await site.offline(false);
   }
-  assert.deepEqual(page.errors, []);
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('files dropped on the page: templates by name, another file as the input', async () => {
   const page = await site.open();
   const files = h.examples();
-  await h.drop(page, files);
-  await preview(page).filter({ hasText: 'Summary: patches' }).waitFor();
-  assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
+  await page.drop(files);
+  await preview(page).waitFor('Summary: patches');
+  assert.equal(await preview(page).text(), h.nativePreviewOf(files, 'sample.raw').stdout);
 });

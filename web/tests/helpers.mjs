@@ -1,108 +1,21 @@
-// What every browser test shares: the built site served on localhost,
-// Debian's Chromium driven headless, the native programs run on the same
-// files for comparison, and files made at test time.
+// What every browser test shares besides the browser (browser.mjs): the
+// native programs run on the same files for comparison, files made at test
+// time, and the steps many tests take on the page.
 import { spawnSync } from 'node:child_process';
-import { createServer } from 'node:http';
-import {
-  mkdtempSync, mkdirSync, readFileSync, writeFileSync, readdirSync, statSync,
-} from 'node:fs';
+import { mkdtempSync, readFileSync, writeFileSync, readdirSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { dirname, extname, join, resolve } from 'node:path';
-import { after, afterEach, before } from 'node:test';
+import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { chromium } from 'playwright-core';
+
+import { buildDir, withRecorder } from './browser.mjs';
+
+export { buildDir, engine, lacks, recordFigure, siteInBrowser } from './browser.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
-export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(root, 'build/web');
-export const siteDir = join(buildDir, 'site');
-export const oneFileUrl = pathToFileURL(join(buildDir, 'quorbel.html')).href;
 export const examplesDir = join(root, 'examples');
 const nativeQuorbel = process.env.QUORBEL_EXE ?? join(root, 'build/default/quorbel');
 const nativePreview =
   process.env.QUORBEL_PREVIEW_EXE ?? join(root, 'build/default/quorbel-preview');
-
-const kTypes = {
-  '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
-  '.wasm': 'application/wasm', '.pch': 'application/octet-stream',
-  '.raw': 'application/octet-stream',
-};
-
-// Serves the site on a free port of 127.0.0.1 and counts the bytes sent,
-// by file. Cross-origin isolation lets the page measure its memory.
-export async function serve() {
-  const served = { bytes: 0, files: {} };
-  const server = createServer((request, response) => {
-    const path = join(siteDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    let body;
-    try {
-      body = readFileSync(path.endsWith('/') ? join(path, 'index.html') : path);
-    } catch {
-      response.writeHead(404).end();
-      return;
-    }
-    served.bytes += body.length;
-    served.files[request.url] = body.length;
-    response.writeHead(200, {
-      'Content-Type': kTypes[extname(path) || '.html'] ?? 'application/octet-stream',
-      'Cross-Origin-Opener-Policy': 'same-origin',
-      'Cross-Origin-Embedder-Policy': 'require-corp',
-      'Cache-Control': 'no-store',
-    }).end(body);
-  });
-  await new Promise((done) => server.listen(0, '127.0.0.1', done));
-  served.url = `http://127.0.0.1:${server.address().port}/`;
-  served.close = () => new Promise((done) => server.close(done));
-  return served;
-}
-
-// Debian's Chromium, headless, with a fresh profile and nothing that
-// reaches beyond this machine.
-export async function launch() {
-  const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
-  return chromium.launchPersistentContext(profile, {
-    executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    acceptDownloads: true,
-    viewport: { width: 1000, height: 1400 },
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--enable-blink-features=ForceEagerMeasureMemory'],
-  });
-}
-
-// The site served and the browser started once for the tests of one file:
-// `served` and `context` as serve() and launch() give them, and open(),
-// which opens the page; any error the page throws fails the test that
-// reads the page's `errors`. open(url) opens another address, such as the
-// page as one file.
-export function siteInBrowser() {
-  const site = {};
-  before(async () => {
-    site.served = await serve();
-    site.context = await launch();
-  });
-  after(async () => {
-    await site.context?.close();
-    await site.served?.close();
-  });
-  // Each test's pages go with it, and their workers' memory with them.
-  let pages = [];
-  afterEach(async () => {
-    await Promise.all(pages.map((page) => page.close()));
-    pages = [];
-  });
-  site.open = async (url = site.served.url) => {
-    const page = await site.context.newPage();
-    pages.push(page);
-    page.errors = [];
-    page.on('pageerror', (error) => page.errors.push(error.message));
-    page.logged = [];
-    page.on('console', (message) => page.logged.push(message.text()));
-    await page.goto(url);
-    return page;
-  };
-  return site;
-}
 
 export function folder(files) {
   const made = mkdtempSync(join(tmpdir(), 'quorbel-web-test-'));
@@ -157,31 +70,11 @@ export function filesOnDisk(files) {
   return Object.keys(files).map((name) => join(dir, name));
 }
 
-// Drops files on the page, as from a file manager: `files` by name, or
-// [name, bytes] pairs (which may repeat a name).
-export async function drop(page, files) {
-  const pairs = Array.isArray(files) ? files : Object.entries(files);
-  const dropped = await page.evaluateHandle((contents) => {
-    const transfer = new DataTransfer();
-    for (const [name, bytes] of contents) {
-      transfer.items.add(new File([new Uint8Array(bytes)], name));
-    }
-    return transfer;
-  }, pairs.map(([name, bytes]) => [name, [...bytes]]));
-  await page.dispatchEvent('body', 'drop', { dataTransfer: dropped });
-}
-
-// Clicks `locator` and returns the bytes and name of the download.
-export async function downloaded(page, locator) {
-  const [download] = await Promise.all([page.waitForEvent('download'), locator.click()]);
-  return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
-}
-
 // Milliseconds, in the page's clock, from a click on the button with id
 // `button` until `done()` holds in the page (checked at every change of
 // its content).
 export function timeInPage(page, button, done) {
-  return page.evaluate(([id, test]) => new Promise((resolve) => {
+  return page.evaluate((id, test) => new Promise((resolve) => {
     const holds = new Function(`return (${test})()`);
     const start = performance.now();
     const observer = new MutationObserver(() => {
@@ -192,7 +85,7 @@ export function timeInPage(page, button, done) {
     observer.observe(document.body, { subtree: true, childList: true, attributes: true,
       characterData: true });
     document.getElementById(id).click();
-  }), [button, done.toString()]);
+  }), button, done.toString());
 }
 
 // Resolves once `holds()` does, checking every few milliseconds; fails
@@ -206,26 +99,20 @@ export async function until(holds) {
 // Presses Run and waits for the exit code the run shows; a run that shows
 // none fails with what the page said instead.
 export async function runOnPage(page) {
-  await page.getByRole('button', { name: 'Run', exact: true }).click();
-  try {
-    await page.getByLabel('Exit code').filter({ hasText: /Exit code \d/ }).waitFor();
-  } catch (error) {
-    const said = await page.locator('p:visible').allTextContents();
-    throw new Error(`${error.message}\nThe page said: ${said.join(' | ')}\n` +
-      `Its console: ${page.logged.join(' | ')}`);
-  }
+  await page.button('Run').click();
+  await page.labelled('Exit code').waitFor(/Exit code \d/);
   return {
-    transcript: await page.getByLabel('Console').textContent(),
-    exitCode: await page.getByLabel('Exit code').textContent(),
+    transcript: await page.labelled('Console').text(),
+    exitCode: await page.labelled('Exit code').text(),
   };
 }
 
 // The bytes of every patch link (each named by its download attribute).
 export async function pagePatches(page) {
   const result = {};
-  const links = page.locator('#patches a');
+  const links = page.css('#patches a');
   for (let i = 0; i < await links.count(); ++i) {
-    const { name, bytes } = await downloaded(page, links.nth(i));
+    const { name, bytes } = await links.nth(i).download();
     result[name] = bytes;
   }
   return result;
@@ -272,17 +159,13 @@ export function wav(samples, rate, { bits = 16, float = false, extensible = fals
     head.writeUInt32LE(body.length, 4);
     return Buffer.concat([head, body]);
   };
-  const body = Buffer.concat([Buffer.from('WAVE'), chunk('fmt ', format), chunk('data', data)]);
-  return Buffer.concat([chunk('RIFF', body)]);
+  return chunk('RIFF', Buffer.concat([Buffer.from('WAVE'), chunk('fmt ', format),
+    chunk('data', data)]));
 }
 
-// Speed figures, gathered into one file of the build folder for the bench.
-export function recordFigure(name, value) {
-  const file = join(buildDir, 'bench.json');
-  let figures = {};
-  try { figures = JSON.parse(readFileSync(file, 'utf8')); } catch { /* first figure */ }
-  figures[name] = value;
-  mkdirSync(buildDir, { recursive: true });
-  writeFileSync(file, `${JSON.stringify(figures, null, 2)}\n`);
-  console.log(`# ${name}: ${value}`);
+// The page as one file, copied to a folder of its own with the tests'
+// recorder in it: its address, to open from disk.
+export function oneFile() {
+  const dir = folder({ 'quorbel.html': withRecorder(readFileSync(join(buildDir, 'quorbel.html'))) });
+  return pathToFileURL(join(dir, 'quorbel.html')).href;
 }

@@ -2,7 +2,7 @@
 // bytes by the page, checked against the conversion rule, and run as the
 // native program runs the downloaded bytes.
 import assert from 'node:assert/strict';
-import { test } from 'node:test';
+import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
 const kFileRate = 44100;
@@ -22,13 +22,12 @@ const byteRule = (s) => Math.min(255, Math.max(0, Math.round(s * 127.5 + 127.5))
 // The page with the examples' templates and the recording `wav`.
 async function pageWithRecording(wav, name = 'tone.wav') {
   const page = await site.open();
-  await page.getByRole('button', { name: 'Use the examples' }).click();
-  await page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ [name]: wav }));
+  await page.button('Use the examples').click();
+  await page.labelled('Recording').setFiles(h.filesOnDisk({ [name]: wav }));
   return page;
 }
 
-const inputBytes = (page) =>
-  h.downloaded(page, page.getByRole('button', { name: 'Download the input bytes' }));
+const inputBytes = (page) => page.button('Download the input bytes').download();
 
 // The largest distance of `bytes` from `expected(i)`, away from both ends.
 function worstError(bytes, expected, edge = 64) {
@@ -47,15 +46,15 @@ test('a tone below half the rate keeps its amplitude, from the chosen start', as
   assert.ok(worstError(made.bytes,
     (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
 
-  await page.getByLabel('Rate').fill('3000');
-  await page.getByLabel('Start').fill('0.1');
+  await page.labelled('Rate').fill('3000');
+  await page.labelled('Start').fill('0.1');
   made = await inputBytes(page);
   assert.equal(made.bytes.length, 2700);
   assert.ok(worstError(made.bytes,
     (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * (0.1 + i / 3000)))) <= 2);
-  await page.getByText('It makes 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
-  await page.getByText('The templates\' room, 240 values: 80 ms at 3000/s.').waitFor();
-  assert.deepEqual(page.errors, []);
+  await page.text('It makes 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
+  await page.text('The templates\' room, 240 values: 80 ms at 3000/s.').waitFor();
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('a tone above half the rate is filtered out, not folded back', async () => {
@@ -88,18 +87,18 @@ test('the patches from a recording are the native run\'s from its bytes', async 
 test('Fit fills the room exactly, from the start to the end or for a length', async () => {
   const summary = /Summary: room for (\d+) values/.exec(h.nativePreviewOf(h.examples()).stdout);
   const room = Number(summary[1]);
-  const preview = (page) => page.getByLabel('Preview', { exact: true });
+  const preview = (page) => page.labelled('Preview');
   const page = await pageWithRecording(tone(100, 2.5));
-  await page.getByLabel('Start').fill('0.5');
-  await page.getByRole('button', { name: 'Fit' }).click();
-  await preview(page).filter({ hasText: `Input tone.raw: ${room} bytes` }).waitFor();
-  assert.match(await preview(page).textContent(),
+  await page.labelled('Start').fill('0.5');
+  await page.button('Fit').click();
+  await preview(page).waitFor(`Input tone.raw: ${room} bytes`);
+  assert.match(await preview(page).text(),
     new RegExp(`Summary: patches written 4, values used ${room}, values unused 0\\.`));
   // Start 0.5 s to the end, 2.5 s: 2 s of sound.
-  assert.equal(Math.round(Number(await page.getByLabel('Rate').inputValue()) * 2), room);
+  assert.equal(Math.round(Number(await page.labelled('Rate').value()) * 2), room);
 
-  await page.getByLabel('Length').fill('0.3');
-  await page.getByRole('button', { name: 'Fit' }).click();
+  await page.labelled('Length').fill('0.3');
+  await page.button('Fit').click();
   assert.equal((await inputBytes(page)).bytes.length, room);
-  assert.deepEqual(page.errors, []);
+  assert.deepEqual(await page.errors(), []);
 });

@@ -3,7 +3,7 @@
 // extensible header; and the byte rule on a constant where rounding
 // matters.
 import assert from 'node:assert/strict';
-import { test } from 'node:test';
+import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
 const site = h.siteInBrowser();
@@ -26,6 +26,16 @@ const formats = [
     options: { bits: 32, float: true, extensible: true } },
 ];
 
+// Files a browser's own decoder reads otherwise than every other: ours
+// is held against the samples written alone.
+const kDecodesOtherwise = {
+  firefox: {
+    'PCM 24-bit, 3 channels': 'it gives 1992 frames of 2000, unlike the samples written',
+    'float 64-bit stereo': 'it gives 4000 frames of 2000, as if the samples had 32 bits',
+    'extensible, PCM 24-bit, 6 channels': 'it gives 1969 frames of 2000',
+  },
+};
+
 test('the WAV reader gives the browser\'s samples, the mean of the channels', async () => {
   const page = await site.open();
   for (const { name, samples, options } of formats) {
@@ -42,8 +52,7 @@ test('the WAV reader gives the browser\'s samples, the mean of the channels', as
         decoded = await new OfflineAudioContext(1, 1, layout.rate)
           .decodeAudioData(data.slice().buffer);
       } catch {
-        // A format the browser does not decode: held against the samples
-        // written instead.
+        // A format the browser does not decode (Chromium: float 64-bit).
       }
       const mean = decoded && Array.from({ length: decoded.length }, (_, i) => {
         let sum = 0;
@@ -52,26 +61,36 @@ test('the WAV reader gives the browser\'s samples, the mean of the channels', as
       });
       return { rate: layout.rate, ours: [...mixed], browsers: mean };
     }, [...bytes]);
-    const written = (Array.isArray(samples[0]) ? samples : [samples]);
-    const expected = browsers ?? written[0].map((_, i) =>
-      written.reduce((sum, channel) => sum + channel[i], 0) / written.length);
+    const written = Array.isArray(samples[0]) ? samples : [samples];
     assert.equal(rate, kRate, name);
-    assert.equal(ours.length, expected.length, name);
-    const worst = Math.max(...ours.map((value, i) => Math.abs(value - expected[i])));
-    assert.ok(worst < 1e-6, `${name}: differs from the ${browsers ? 'browser\'s' : 'written'} ` +
-      `samples by ${worst}`);
+    assert.equal(ours.length, written[0].length, name);
+    // The samples written, to within two steps of the format (written at
+    // 127 steps a side, read at 128 below zero).
+    const step = Math.max(1e-6, options.float ? 0 : 2 ** (2 - options.bits));
+    const mean = (i) => written.reduce((sum, channel) => sum + channel[i], 0) / written.length;
+    assert.ok(ours.every((value, i) => Math.abs(value - mean(i)) <= step), name);
+    const unlike = kDecodesOtherwise[h.engine]?.[name];
+    if (!browsers || unlike) {
+      if (unlike) console.log(`# ${name}: not held against ${h.engine}'s decoder: ${unlike}`);
+      continue;
+    }
+    // Engines scale integers to within one step of each other (Chromium
+    // reaches 1 at the highest value, WebKit one step short of it).
+    assert.equal(browsers.length, ours.length, name);
+    const worst = Math.max(...ours.map((value, i) => Math.abs(value - browsers[i])));
+    const oneStep = Math.max(1e-6, options.float ? 0 : 2 ** (1 - options.bits));
+    assert.ok(worst <= oneStep, `${name}: differs from the browser's samples by ${worst}`);
   }
-  assert.deepEqual(page.errors, []);
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('a constant 0.3 becomes 166 throughout, as round(0.3 × 127.5 + 127.5)', async () => {
   const page = await site.open();
-  await page.getByRole('button', { name: 'Use the examples' }).click();
+  await page.button('Use the examples').click();
   const constant = h.wav(Array(44100).fill(0.3), 44100, { bits: 32, float: true });
-  await page.getByLabel('Recording').setInputFiles(h.filesOnDisk({ 'hum.wav': constant }));
-  const { bytes } = await h.downloaded(page,
-    page.getByRole('button', { name: 'Download the input bytes' }));
+  await page.labelled('Recording').setFiles(h.filesOnDisk({ 'hum.wav': constant }));
+  const { bytes } = await page.button('Download the input bytes').download();
   assert.equal(bytes.length, 4000);
   assert.deepEqual([...new Set(bytes)], [166]);
-  assert.deepEqual(page.errors, []);
+  assert.deepEqual(await page.errors(), []);
 });

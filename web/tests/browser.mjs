@@ -1,0 +1,516 @@
+// The browser tests' one layer over three engines: the site served on
+// localhost, the browser of QUORBEL_BROWSER (chromium, the default,
+// firefox or webkit) started through its driver, and the page as a test
+// sees it, its elements named by what a user reads. Which driver runs a
+// step is this file's business and its drivers', never a test's.
+//
+// A driver (drivers/<engine>.mjs) exports launch({ viewport }), giving
+// { newPage(), close() } and, only where the driver has it, setOffline(on);
+// a driver's page has
+//   goto(url)
+//   evaluate(source, args)   runs the function of `source` on `args` (JSON
+//                            values and elements, not elements inside
+//                            values) in the page; its settled result, as
+//                            JSON
+//   elements(source, args)   the same, for a function giving elements
+//   byRole(role, name)       the elements the engine gives `role` and the
+//                            accessible name `name`
+//   byLabel(name)            the elements labelled `name`: by a <label>,
+//                            aria-label or aria-labelledby (the layer
+//                            drops any named by their content alone)
+//   click(element), fill(element, text), setFiles(element, paths)
+//   download(click)          runs click() and gives the file it saved,
+//                            { name, bytes }
+//   resize(width, height)    the page's view in CSS pixels
+//   screenshot(path), close()
+import { createServer } from 'node:http';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { dirname, extname, join, resolve } from 'node:path';
+import { after, afterEach, before, test as nodeTest } from 'node:test';
+import { fileURLToPath } from 'node:url';
+
+export const engine = process.env.QUORBEL_BROWSER ?? 'chromium';
+const kEngines = ['chromium', 'firefox', 'webkit'];
+if (!kEngines.includes(engine)) {
+  throw new Error(`QUORBEL_BROWSER is "${engine}": it must be one of ${kEngines.join(', ')}`);
+}
+
+// Faults of the page seen in one engine only: the test of that name is
+// expected to fail there, and fails if it passes, so that this list is
+// emptied as the page is mended.
+const kKnownFaults = {
+  chromium: {},
+  firefox: {},
+  webkit: {},
+};
+
+// Features an engine lacks: a test leaves out the check that needs one
+// there, with this reason, and nothing else.
+const kLacks = {
+  chromium: {},
+  firefox: {
+    measureMemory: 'Firefox has no performance.measureUserAgentSpecificMemory',
+  },
+  webkit: {
+    measureMemory: 'WebKit has no performance.measureUserAgentSpecificMemory',
+  },
+};
+
+// Why this engine cannot do `feature`, or '' where it can.
+export function lacks(feature) {
+  return kLacks[engine][feature] ?? '';
+}
+
+// node:test's test(name, body), but a known fault of this engine must
+// fail it.
+export function test(name, body) {
+  const fault = kKnownFaults[engine][name];
+  if (!fault) return nodeTest(name, body);
+  return nodeTest(name, async (context) => {
+    try {
+      await body(context);
+    } catch (error) {
+      context.diagnostic(`fails in ${engine} as expected (${fault}): ${error.message}`);
+      return;
+    }
+    throw new Error(`passes in ${engine}, where it was expected to fail (${fault}): ` +
+      'remove it from the known faults');
+  });
+}
+
+const repository = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+export const buildDir = process.env.QUORBEL_WEB_BUILD ?? join(repository, 'build/web');
+export const siteDir = join(buildDir, 'site');
+const kTimeout = 30000;
+const kViewport = { width: 1000, height: 1400 };
+
+const kTypes = {
+  '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+  '.wasm': 'application/wasm', '.pch': 'application/octet-stream',
+  '.raw': 'application/octet-stream',
+};
+
+// Put first into every page the server sends: the page's uncaught errors
+// and console lines (with its workers' failures), kept where the layer
+// reads them in every engine alike (WebKit's driver cannot read the
+// console).
+const kRecorder = `<script>
+window.quorbelTestRecord = { errors: [], logged: [] };
+addEventListener('error', (event) =>
+  quorbelTestRecord.errors.push(String(event.error?.message ?? event.message)));
+addEventListener('unhandledrejection', (event) =>
+  quorbelTestRecord.errors.push(String(event.reason?.message ?? event.reason)));
+// A worker's failure reaches only the page's own handler: logged too.
+window.Worker = class extends Worker {
+  constructor(...args) {
+    super(...args);
+    this.addEventListener('error', (event) =>
+      quorbelTestRecord.logged.push(\`worker error: \${event.message || 'no message'}\`));
+  }
+};
+for (const level of ['log', 'info', 'warn', 'error']) {
+  const write = console[level];
+  console[level] = (...parts) => {
+    quorbelTestRecord.logged.push(parts.map(String).join(' '));
+    write.apply(console, parts);
+  };
+}
+</script>`;
+
+// The page `html` with the recorder first in its head.
+export function withRecorder(html) {
+  return Buffer.from(html.toString('utf8').replace(/<head[^>]*>/i, (head) => head + kRecorder));
+}
+
+// Serves the site (or the folder `root`) on a free port of 127.0.0.1 and
+// counts the bytes sent, by file. Cross-origin isolation lets the page
+// measure its memory. While `offline` is set, it drops every request
+// unanswered, as a network that is gone does.
+export async function serve(root = siteDir) {
+  const served = { bytes: 0, files: {}, offline: false };
+  const server = createServer((request, response) => {
+    if (served.offline) {
+      request.socket.destroy();
+      return;
+    }
+    const path = join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    const file = path.endsWith('/') ? join(path, 'index.html') : path;
+    let body;
+    try {
+      body = readFileSync(file);
+    } catch {
+      response.writeHead(404).end();
+      return;
+    }
+    served.bytes += body.length;
+    served.files[request.url] = body.length;
+    if (extname(file) === '.html') body = withRecorder(body);
+    response.writeHead(200, {
+      'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream',
+      'Cross-Origin-Opener-Policy': 'same-origin',
+      'Cross-Origin-Embedder-Policy': 'require-corp',
+      'Cache-Control': 'no-store',
+    }).end(body);
+  });
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  served.url = `http://127.0.0.1:${server.address().port}/`;
+  served.close = () => new Promise((done) => {
+    server.close(done);
+    server.closeAllConnections();
+  });
+  return served;
+}
+
+// The engine's browser, started afresh with nothing that reaches beyond
+// this machine.
+export async function launch() {
+  const driver = await import(`./drivers/${engine}.mjs`);
+  return driver.launch({ viewport: kViewport });
+}
+
+// The site (or the folder `root`) served and the browser started once for
+// the tests of one file: `served` as serve() gives it, open(), which opens
+// the page, and offline(on). Each test's pages are closed after it.
+export function siteInBrowser(root = siteDir) {
+  const site = {};
+  let browser;
+  before(async () => {
+    site.served = await serve(root);
+    browser = await launch();
+  });
+  after(async () => {
+    await browser?.close();
+    await site.served?.close();
+  });
+  let pages = [];
+  afterEach(async () => {
+    await Promise.all(pages.map((page) => page.close()));
+    pages = [];
+  });
+  site.open = async (path = '') => {
+    const page = new Page(await browser.newPage());
+    pages.push(page);
+    // A path of the site, or an address of its own such as a file's.
+    await page.driver.goto(/^[a-z]+:/.test(path) ? path : site.served.url + path);
+    await page.until(async () => (await page.driver.evaluate(source.loaded, [])) || undefined,
+      'the page to load');
+    return page;
+  };
+  // Cuts the page off the network, or joins it again: the server answers
+  // nothing, and the browser, where its driver can, is offline as well.
+  site.offline = async (on) => {
+    site.served.offline = on;
+    await browser.setOffline?.(on);
+  };
+  return site;
+}
+
+// Functions run in the page, each on its own: a driver sends their source.
+const inPage = {
+  shown: (...elements) => elements.filter((element) => element.isConnected &&
+    (element.checkVisibility?.() ?? element.getClientRects().length > 0)),
+  // The innermost shown elements whose text holds `text`, spaces as
+  // one, in the order of the document.
+  withText: (text) => {
+    const squeeze = (words) => words.replace(/\s+/g, ' ');
+    const wanted = squeeze(text);
+    const holds = (element) => squeeze(element.textContent).includes(wanted);
+    return [...document.body.querySelectorAll('*')].filter((element) => holds(element) &&
+      ![...element.children].some(holds) &&
+      (element.checkVisibility?.() ?? element.getClientRects().length > 0));
+  },
+  // Of `elements`, those a label, aria-label or aria-labelledby names
+  // (not their content alone).
+  labelled: (...elements) => elements.filter((element) => element.labels?.length > 0 ||
+    element.hasAttribute('aria-label') || element.hasAttribute('aria-labelledby')),
+  within: (element, selector) => [...(element ?? document).querySelectorAll(selector)],
+  // Whether `element`, brought to the middle of the view, stays where it
+  // is for two frames and is what a click at its centre reaches.
+  reachable: async (element) => {
+    element.scrollIntoView({ block: 'center', inline: 'center' });
+    const box = () => JSON.stringify(element.getBoundingClientRect());
+    const before = box();
+    await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
+    const { x, y, width, height } = element.getBoundingClientRect();
+    const hit = document.elementFromPoint(x + width / 2, y + height / 2);
+    return box() === before && hit !== null && element.contains(hit);
+  },
+  textContent: (element) => element.textContent,
+  value: (element) => element.value,
+  attribute: (element, name) => element.getAttribute(name),
+  record: () => window.quorbelTestRecord ?? null,
+  loaded: () => document.readyState === 'complete' && 'quorbelTestRecord' in window,
+  said: () => [...document.querySelectorAll('p')]
+    .filter((element) => element.checkVisibility?.() ?? element.getClientRects().length > 0)
+    .map((element) => element.textContent),
+  drop: (files) => {
+    const transfer = new DataTransfer();
+    for (const [name, base64] of files) {
+      const bytes = Uint8Array.from(atob(base64), (char) => char.charCodeAt(0));
+      transfer.items.add(new File([bytes], name));
+    }
+    document.body.dispatchEvent(new DragEvent('drop',
+      { dataTransfer: transfer, bubbles: true, cancelable: true, composed: true }));
+  },
+};
+const source = Object.fromEntries(Object.entries(inPage).map(([name, f]) => [name, `${f}`]));
+
+const matches = (text, expected) =>
+  expected instanceof RegExp ? expected.test(text) : text.includes(expected);
+
+// The page as a test sees it.
+class Page {
+  #named = new Map();
+  #closed = false;
+  #resized = false;
+
+  constructor(driver) {
+    this.driver = driver;
+  }
+
+  async close() {
+    if (this.#closed) return;
+    this.#closed = true;
+    // Some engines keep one window for every page.
+    if (this.#resized) await this.driver.resize(kViewport.width, kViewport.height);
+    await this.driver.close();
+  }
+
+  // The element with role `role` and accessible name `name`, exactly.
+  role(role, name) {
+    return this.#target(`the ${role} "${name}"`, () => this.driver.byRole(role, name));
+  }
+
+  button(name) {
+    return this.role('button', name);
+  }
+
+  link(name) {
+    return this.role('link', name);
+  }
+
+  // The element labelled `name`, exactly: a field by its <label>, or any
+  // element by its aria-label or aria-labelledby.
+  labelled(name) {
+    return this.#target(`the element labelled "${name}"`,
+      async () => this.driver.elements(source.labelled, await this.driver.byLabel(name)));
+  }
+
+  // The first shown element that holds `text`.
+  text(text) {
+    return new Target(this, `the text "${text}"`,
+      () => this.driver.elements(source.withText, [text]), true);
+  }
+
+  // The elements of the CSS `selector`.
+  css(selector) {
+    return new Target(this, `"${selector}"`,
+      () => this.driver.elements(source.within, [null, selector]));
+  }
+
+  // Runs `f` on `args` (JSON values) in the page, and gives its settled
+  // result.
+  evaluate(f, ...args) {
+    return this.driver.evaluate(`${f}`, args);
+  }
+
+  // Drops `files` ({ name: bytes }, or [name, bytes] pairs, which may
+  // repeat a name) on the page, as a drag from the desktop would.
+  async drop(files) {
+    const encoded = (Array.isArray(files) ? files : Object.entries(files))
+      .map(([name, bytes]) => [name, Buffer.from(bytes).toString('base64')]);
+    await this.driver.evaluate(source.drop, [encoded]);
+  }
+
+  // The messages of the errors the page has not caught, so far.
+  async errors() {
+    return (await this.#record()).errors;
+  }
+
+  // The lines the page wrote to its console, so far.
+  async logged() {
+    return (await this.#record()).logged;
+  }
+
+  // The text of each paragraph shown.
+  said() {
+    return this.driver.evaluate(source.said, []);
+  }
+
+  screenshot(path) {
+    return this.driver.screenshot(path);
+  }
+
+  // Makes the page's view `width` × `height` CSS pixels, as a phone's,
+  // until the page is closed.
+  resize(width, height) {
+    this.#resized = true;
+    return this.driver.resize(width, height);
+  }
+
+  // Resolves with what `step()` gives once that is not undefined, trying
+  // every few milliseconds; fails after `timeout` ms with what the page
+  // said, saying it waited for `what`.
+  async until(step, what, timeout = kTimeout) {
+    for (const start = Date.now(); ; await new Promise((done) => setTimeout(done, 20))) {
+      const result = await step();
+      if (result !== undefined) return result;
+      if (Date.now() - start > timeout) {
+        const read = (lines) => lines.then((all) => all.join(' | '), (error) => `(${error})`);
+        throw new Error(`waited ${timeout} ms for ${what}\n` +
+          `The page said: ${await read(this.said())}\n` +
+          `Its console: ${await read(this.logged())}`);
+      }
+    }
+  }
+
+  async #stillShown(element) {
+    try {
+      return (await this.driver.elements(source.shown, [element])).length === 1;
+    } catch {
+      return false; // WebDriver refuses an element gone from the page
+    }
+  }
+
+  async #record() {
+    const record = await this.driver.evaluate(source.record, []);
+    if (!record) throw new Error('the page was not served by the tests\' server');
+    return record;
+  }
+
+  // An element found by its name, kept while it stays in the page, shown:
+  // finding one by name is slow in some engines (250 ms in Firefox).
+  #target(what, find) {
+    return new Target(this, what, async () => {
+      const kept = this.#named.get(what);
+      if (kept && await this.#stillShown(kept)) return [kept];
+      const found = await this.driver.elements(source.shown, await find());
+      if (found.length === 1) this.#named.set(what, found[0]);
+      return found;
+    });
+  }
+}
+
+// What a test holds: the elements that match a description, found afresh
+// for each step, so that the page may redraw in between. A step on one
+// element waits for it, and fails if several match (but for text, which
+// takes the first).
+class Target {
+  #page; #what; #find; #first;
+
+  constructor(page, what, find, first = false) {
+    this.#page = page;
+    this.#what = what;
+    this.#find = find;
+    this.#first = first;
+  }
+
+  toString() {
+    return this.#what;
+  }
+
+  // The element, once there is one.
+  async #one() {
+    return this.#page.until(async () => {
+      const found = await this.#find();
+      if (found.length > 1 && !this.#first) {
+        throw new Error(`${found.length} elements are ${this.#what}`);
+      }
+      return found[0];
+    }, this.#what);
+  }
+
+  #evaluate(f, ...args) {
+    return this.#page.driver.evaluate(f, args);
+  }
+
+  // The elements of the CSS `selector` inside this one.
+  find(selector) {
+    return new Target(this.#page, `"${selector}" in ${this.#what}`, async () =>
+      this.#page.driver.elements(source.within, [await this.#one(), selector]));
+  }
+
+  // The `index`-th of the matching elements, from 0.
+  nth(index) {
+    return new Target(this.#page, `number ${index} of ${this.#what}`,
+      async () => (await this.#find()).slice(index, index + 1));
+  }
+
+  // The element, once a click at its centre reaches it and it holds
+  // still: a click while the page moves it (a preview arriving above it)
+  // lands elsewhere.
+  async #reachable() {
+    const element = await this.#one();
+    await this.#page.until(async () =>
+      (await this.#evaluate(source.reachable, element)) || undefined,
+    `${this.#what} to hold still where a click reaches it`);
+    return element;
+  }
+
+  async click() {
+    await this.#page.driver.click(await this.#reachable());
+  }
+
+  // Types `text` in place of the field's value.
+  async fill(text) {
+    await this.#page.driver.fill(await this.#reachable(), text);
+  }
+
+  // Chooses the files at `paths` (one path or several) in a file chooser.
+  async setFiles(paths) {
+    await this.#page.driver.setFiles(await this.#one(), [paths].flat());
+  }
+
+  async text() {
+    return this.#evaluate(source.textContent, await this.#one());
+  }
+
+  async value() {
+    return this.#evaluate(source.value, await this.#one());
+  }
+
+  async attribute(name) {
+    return this.#evaluate(source.attribute, await this.#one(), name);
+  }
+
+  // The text of each matching element.
+  async texts() {
+    const found = await this.#find();
+    return Promise.all(found.map((element) => this.#evaluate(source.textContent, element)));
+  }
+
+  async count() {
+    return (await this.#find()).length;
+  }
+
+  // Waits for the element, and for its text to hold `text` (a string, or
+  // a RegExp it matches) if given.
+  async waitFor(text) {
+    const what = text === undefined ? this.#what : `${this.#what} to hold ${text}`;
+    await this.#page.until(async () => {
+      const [element] = await this.#find();
+      if (!element) return undefined;
+      if (text === undefined) return true;
+      return matches(await this.#evaluate(source.textContent, element), text) || undefined;
+    }, what);
+  }
+
+  // Clicks the element and gives the file the browser saved:
+  // { name, bytes }.
+  async download() {
+    const element = await this.#reachable();
+    return this.#page.driver.download(() => this.#page.driver.click(element));
+  }
+}
+
+// Speed figures, gathered by engine into one file of the build folder for
+// the bench.
+export function recordFigure(name, value) {
+  const file = join(buildDir, 'bench.json');
+  let figures = {};
+  try { figures = JSON.parse(readFileSync(file, 'utf8')); } catch { /* first figure */ }
+  figures[engine] = { ...figures[engine], [name]: value };
+  mkdirSync(buildDir, { recursive: true });
+  writeFileSync(file, `${JSON.stringify(figures, null, 2)}\n`);
+  console.log(`# ${engine}: ${name}: ${value}`);
+}

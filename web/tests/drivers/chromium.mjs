@@ -1,0 +1,56 @@
+// Debian's Chromium, headless, driven by Playwright over Chromium's own
+// protocol.
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { chromium } from 'playwright-core';
+
+// Runs the function of `source` on the arguments that follow it.
+const apply = ([source, ...args]) => new Function(`return (${source})`)()(...args);
+
+export async function launch({ viewport }) {
+  const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    acceptDownloads: true,
+    viewport,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--enable-blink-features=ForceEagerMeasureMemory'],
+  });
+  return {
+    newPage: async () => driverPage(await context.newPage()),
+    setOffline: (on) => context.setOffline(on),
+    close: async () => {
+      await context.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+function driverPage(page) {
+  return {
+    goto: (url) => page.goto(url),
+    evaluate: (source, args) => page.evaluate(apply, [source, ...args]),
+    elements: async (source, args) => {
+      const array = await page.evaluateHandle(apply, [source, ...args]);
+      const properties = await array.getProperties();
+      await array.dispose();
+      return [...properties.entries()].sort(([a], [b]) => a - b)
+        .map(([, handle]) => handle.asElement());
+    },
+    byRole: (role, name) => page.getByRole(role, { name, exact: true }).elementHandles(),
+    byLabel: (name) => page.getByLabel(name, { exact: true }).elementHandles(),
+    click: (element) => element.click(),
+    fill: (element, text) => element.fill(text),
+    setFiles: (element, paths) => element.setInputFiles(paths),
+    download: async (click) => {
+      const [download] = await Promise.all([page.waitForEvent('download'), click()]);
+      return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
+    },
+    resize: (width, height) => page.setViewportSize({ width, height }),
+    screenshot: (path) => page.screenshot({ path, fullPage: true }),
+    close: () => page.close(),
+  };
+}
