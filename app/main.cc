@@ -1,6 +1,6 @@
 #include "app/run_driver.h"
-#include "fileio/failure_report.h"
 #include "fileio/os.h"
+#include "fileio/program.h"
 
 int main() {
   std::int32_t exitCode = quorbel::runProgram(quorbel::driveRun);

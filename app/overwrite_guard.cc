@@ -5,7 +5,7 @@
 
 #include "app/names_and_limits.h"
 #include "fileio/checked_file.h"
-#include "fileio/failure_report.h"
+#include "fileio/errors.h"
 
 namespace quorbel {
 namespace {

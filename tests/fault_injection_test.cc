@@ -16,8 +16,8 @@
 
 #include "app/names_and_limits.h"
 #include "app/run_driver.h"
-#include "fileio/failure_report.h"
 #include "fileio/io_result.h"
+#include "fileio/program.h"
 #include "tests/fake_os.h"
 
 namespace quorbel {
