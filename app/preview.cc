@@ -247,7 +247,7 @@ struct Scanner {
       return scan;
     }
     CheckedFile source;
-    bind(source, scan.name);
+    bindName(source, scan.name);
     try {
       textfile::openRead(source);
       checkIo();
@@ -297,7 +297,7 @@ InputScan scanInput(const std::string& name) {
   }
   if (status && !status->writable) scan.openFailure = ioMessage(kAccessDenied);
   CheckedFile input;
-  bind(input, name);
+  bindName(input, name);
   try {
     // Read access only: the run asks to write the input too, which the
     // status above has foreseen.

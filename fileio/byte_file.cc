@@ -29,8 +29,8 @@ void open(CheckedFile& file, std::uint32_t recordSize, OsAccess access,
           OsExistence existence) {
   if (!startOpen(file)) return;
   file.size = recordSize;
-  file.transferSlot = doNothing;
-  file.flushSlot = nullptr;
+  file.fillOrWriteOut = doNothing;
+  file.writeOutAtLineEnd = nullptr;
   // A named file is open in the direction of its access, the console both
   // ways.
   constexpr FileState kStates[] = {FileState::Input, FileState::Output,

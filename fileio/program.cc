@@ -11,8 +11,8 @@ namespace quorbel {
 
 std::int32_t runProgram(void (*body)()) {
   prepareProcess();
-  bind(StandardInput, "");
-  bind(StandardOutput, "");
+  bindName(StandardInput, "");
+  bindName(StandardOutput, "");
   DefaultOpenMode = 2;
   IoResult = 0;
   const EOutOfMemory outOfMemory;

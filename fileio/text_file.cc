@@ -60,7 +60,7 @@ bool nextCharacter(CheckedFile& file) {
     }
   }
   if (file.bufferPosition < file.bufferEnd) return true;
-  if (std::int32_t error = file.transferSlot(file); error != 0) {
+  if (std::int32_t error = file.fillOrWriteOut(file); error != 0) {
     IoResult = error;
     return false;
   }
@@ -78,17 +78,18 @@ char currentCharacter(const CheckedFile& file) {
 void open(CheckedFile& file, FileState direction) {
   if (!startOpen(file)) return;
   file.state = direction;
-  if (std::int32_t error = file.openSlot(file); error != 0) IoResult = error;
+  if (std::int32_t error = file.openOrCreate(file); error != 0)
+    IoResult = error;
 }
 
 }  // namespace
 
-std::int32_t openSlot(CheckedFile& file) {
+std::int32_t openOrCreate(CheckedFile& file) {
   bool input = file.state == FileState::Input;
   file.bufferPosition = 0;
   file.bufferEnd = 0;
-  file.flushSlot = doNothing;
-  file.transferSlot = input ? fill : writeOut;
+  file.writeOutAtLineEnd = doNothing;
+  file.fillOrWriteOut = input ? fill : writeOut;
   std::int32_t error = input
                            ? openHandle(file, OsAccess::Read, OsSharing::Read,
                                         OsExistence::MustExist)
@@ -103,7 +104,7 @@ std::int32_t openSlot(CheckedFile& file) {
     return kNotOpenForOutput;
   }
   // A console shows every line as soon as it ends.
-  if (type == DeviceType::Character) file.flushSlot = writeOut;
+  if (type == DeviceType::Character) file.writeOutAtLineEnd = writeOut;
   return 0;
 }
 
@@ -162,7 +163,7 @@ void writeText(CheckedFile& file, std::string_view text) {
     file.bufferPosition += static_cast<std::uint32_t>(count);
     text.remove_prefix(count);
     if (file.bufferPosition == file.size) {
-      if (std::int32_t error = file.transferSlot(file); error != 0) {
+      if (std::int32_t error = file.fillOrWriteOut(file); error != 0) {
         IoResult = error;
         return;
       }
@@ -175,7 +176,7 @@ void writeLineEnd(CheckedFile& file) {
   std::int32_t error = 0;
   switch (file.state) {
     case FileState::Output:
-      error = file.flushSlot(file);
+      error = file.writeOutAtLineEnd(file);
       break;
     case FileState::Input:
       break;
