@@ -299,12 +299,9 @@ InputScan scanInput(const std::string& name) {
   CheckedFile input;
   bindName(input, name);
   try {
-    // Read access only: the run asks to write the input too, which the
-    // status above has foreseen.
-    const std::uint8_t runMode = DefaultOpenMode;
-    DefaultOpenMode = 0;
-    bytefile::openRead(input, 1);
-    DefaultOpenMode = runMode;
+    // The run asks to write the input too, which the status above has
+    // foreseen.
+    bytefile::openReadOnly(input, 1);
     checkIo();
     scan.size = os().fileSize(input.handle).value;
     readSampleValues(input, [&scan](SampleValue value) {

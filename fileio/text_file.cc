@@ -46,19 +46,36 @@ bool lineFeedEndsLine(const CheckedFile& file) {
   return file.name[0] == '\0' && os().lineFeedEndsConsoleLine;
 }
 
+void open(CheckedFile& file, FileState direction) {
+  if (!startOpen(file)) return;
+  file.state = direction;
+  if (std::int32_t error = file.openOrCreate(file); error != 0) {
+    IoResult = error;
+  }
+}
+
+// True when the file is open in `direction` (input or output). The
+// console's own record for that direction is opened on first use; any other
+// file, or the console when that open fails, gets 104 for input and 105
+// for output, in place of the open's own code.
+bool openFor(CheckedFile& file, FileState direction) {
+  if (file.state == direction) return true;
+  const bool input = direction == FileState::Input;
+  if (&file == (input ? &StandardInput : &StandardOutput)) {
+    open(file, direction);
+    if (file.state == direction) return true;
+  }
+  IoResult = input ? kNotOpenForInput : kNotOpenForOutput;
+  return false;
+}
+
 // Makes the next character available at the buffer position, filling the
 // buffer when it is used up; when the OS has no more data, a Ctrl-Z is
 // stored there, so every later read finds the end without asking again.
 // False when there is no character: the file is not open for input (104)
 // or the OS read failed (its code set, nothing stored).
 bool nextCharacter(CheckedFile& file) {
-  if (file.state != FileState::Input) {
-    if (&file == &StandardInput) openRead(file);
-    if (file.state != FileState::Input) {
-      IoResult = kNotOpenForInput;
-      return false;
-    }
-  }
+  if (!openFor(file, FileState::Input)) return false;
   if (file.bufferPosition < file.bufferEnd) return true;
   if (std::int32_t error = file.fillOrWriteOut(file); error != 0) {
     IoResult = error;
@@ -73,13 +90,6 @@ bool nextCharacter(CheckedFile& file) {
 
 char currentCharacter(const CheckedFile& file) {
   return file.bufferReference[file.bufferPosition];
-}
-
-void open(CheckedFile& file, FileState direction) {
-  if (!startOpen(file)) return;
-  file.state = direction;
-  if (std::int32_t error = file.openOrCreate(file); error != 0)
-    IoResult = error;
 }
 
 }  // namespace
@@ -149,13 +159,7 @@ bool atEnd(CheckedFile& file) {
 }
 
 void writeText(CheckedFile& file, std::string_view text) {
-  if (file.state != FileState::Output) {
-    if (&file == &StandardOutput) create(file);
-    if (file.state != FileState::Output) {
-      IoResult = kNotOpenForOutput;
-      return;
-    }
-  }
+  if (!openFor(file, FileState::Output)) return;
   while (!text.empty()) {
     std::size_t room = file.size - file.bufferPosition;
     std::size_t count = std::min(room, text.size());
