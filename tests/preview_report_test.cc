@@ -11,6 +11,7 @@
 
 #include "app/names_and_limits.h"
 #include "app/preview.h"
+#include "app/preview_chart.h"
 #include "tests/fake_os.h"
 #include "tests/reference_rules.h"
 
@@ -198,7 +199,7 @@ TEST(ForecastTest, TellsTheFirstFailureTheRunMeets) {
   TemplateScan room;
   room.room = 2;
   TemplateScan missing;
-  missing.failure = "File not found";
+  missing.whyUnreadable = "File not found";
   TemplateScan pipe;
   pipe.notAFile = true;
   InputScan input;
@@ -211,7 +212,7 @@ TEST(ForecastTest, TellsTheFirstFailureTheRunMeets) {
   pipeInput.readFailure = "I/O error 29";
   const ScratchScan none;
   ScratchScan folder;
-  folder.failure = "File access denied";
+  folder.createFailure = "File access denied";
   ScratchScan pipeScratch;
   pipeScratch.readFailure = "I/O error 29";
 
