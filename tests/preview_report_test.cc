@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "app/preview_chart.h"
 #include "tests/fake_os.h"
 #include "tests/reference_rules.h"
+#include "tests/report_lines.h"
 
 namespace quorbel {
 namespace {
@@ -48,9 +48,7 @@ TEST_P(PreviewReportTest, ReportsWhatTheRunWouldDo) {
   Forecast forecast = forecastRun(preview);
   const std::string out = previewReport(preview, forecast);
 
-  Lines report;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) report.push_back(line);
+  const Lines report = testing::reportLines(out);
   for (const std::string& line : c.expected) {
     EXPECT_NE(std::find(report.begin(), report.end(), line), report.end())
         << "missing: " << line << "\nin:\n"

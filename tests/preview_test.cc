@@ -7,34 +7,23 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/names_and_limits.h"
 #include "tests/end_to_end_fixture.h"
 #include "tests/reference_rules.h"
+#include "tests/report_lines.h"
 
 namespace quorbel::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string counted(std::size_t count, const std::string& noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
-Lines outputLines(const std::string& output) {
-  Lines lines;
-  std::istringstream stream(output);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 // The lines that tell what the run does: one per patch, and the summary.
 Lines planLines(const std::string& output) {
   Lines plan;
-  for (const std::string& line : outputLines(output)) {
+  for (const std::string& line : reportLines(output)) {
     if (line.starts_with("Patch ") || line.starts_with("Summary: ")) {
       plan.push_back(line);
     }
@@ -223,7 +212,7 @@ TEST_P(PreviewWarningTest, WarnsOnceAndEndsWithOne) {
   put("in.raw", GetParam().input);
   RunOutcome preview = runPreview({"in.raw"});
   Lines warnings;
-  for (const std::string& line : outputLines(preview.standardOutput)) {
+  for (const std::string& line : reportLines(preview.standardOutput)) {
     if (line.starts_with("Warning: ")) warnings.push_back(line);
   }
   ASSERT_EQ(warnings.size(), 1u) << preview.standardOutput;
