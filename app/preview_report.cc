@@ -160,8 +160,8 @@ void appendSummary(std::string& out, const Preview& preview,
     room += scan.room;
     ++readable;
   }
-  appendLine(out, "Summary: room for " + std::to_string(room) + " values in " +
-                      std::to_string(readable) + " templates.");
+  appendLine(out, "Summary: room for " + counted(room, "value") + " in " +
+                      counted(readable, "template") + ".");
 }
 
 }  // namespace

@@ -184,6 +184,34 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+// Without an input the last line is the room of the templates that can be
+// read, each count in the singular for one.
+TEST(PreviewSummaryTest, TellsTheTemplatesRoomWithoutAnInput) {
+  const struct {
+    std::vector<std::string> templates;
+    std::string summary;
+  } cases[] = {
+      {{crlf({"Type=91", "P1=64", "P16=15"})},
+       "Summary: room for 1 value in 1 template."},
+      {{kRegion, kRegion, kRegion},
+       "Summary: room for 6 values in 3 templates."},
+      {{crlf({"Name=a"}), kRegion},
+       "Summary: room for 2 values in 2 templates."},
+  };
+  for (const auto& c : cases) {
+    FakeOs fake;
+    OsOverride guard(fake.table());
+    for (std::size_t i = 0; i < c.templates.size(); ++i) {
+      fake.addFile(templateName(static_cast<int>(i + 1)), c.templates[i]);
+    }
+    Preview preview = previewRun(std::nullopt);
+    const Lines report =
+        testing::reportLines(previewReport(preview, forecastRun(preview)));
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report.back(), c.summary);
+  }
+}
+
 // The run meets its failures in a fixed order: opening the input, "temp",
 // reading the input, then each template in turn, "temp" read back in the
 // first.
