@@ -154,12 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "bare line feed that ends no line"},
                    {"Warning"},
                    kNothingWarned},
+        // Printable ASCII ends at '~': DEL and every byte above are not.
         ReportCase{"ControlBytesAreShownEscaped",
-                   {crlf({"Type=91", "P1\x1B[2J", "P16=15"})},
+                   {crlf({"Type=91", "P1\x1B[2J\x7F\x80", "P16=15"})},
                    "\x40",
-                   {"Warning: 1Template.pch:2: \"P1\\x1B[2J\" takes a value, "
-                    "which replaces the whole line: it starts with P inside a "
-                    "region and has no \"=\""},
+                   {"Warning: 1Template.pch:2: \"P1\\x1B[2J\\x7F\\x80\" takes "
+                    "a value, which replaces the whole line: it starts with P "
+                    "inside a region and has no \"=\""},
                    {},
                    kWarned},
         ReportCase{"LongLineWithoutEqualsKeepsItsTail",
