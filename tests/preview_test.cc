@@ -458,10 +458,14 @@ INSTANTIATE_TEST_SUITE_P(
                    t.put("in.raw", "\x10\x20");
                  },
                  "Patch 1: the run would fail: Invalid filename."},
+        // Through a link in another folder, where a target from the root
+        // must not be read as one within that folder.
         LinkCase{"TargetFromTheRoot",
                  [](EndToEndTest& t) {
                    t.putTemplate(1, region(1));
-                   t.putSymlink("2Template.pch", t.path("temp").string());
+                   t.putFolder("links");
+                   t.putSymlink("links/temp", t.path("temp").string());
+                   t.putSymlink("2Template.pch", "links/temp");
                    t.put("in.raw", "\x10\x20\x30");
                  },
                  kTemplateTwoIsScratch},
