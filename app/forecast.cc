@@ -1,6 +1,7 @@
 // forecastRun: what the run would do with each patch, and the first failure
 // it would meet, from what the preview found.
 #include <algorithm>
+#include <string_view>
 
 #include "app/names_and_limits.h"
 #include "app/preview.h"
@@ -19,14 +20,17 @@ struct RunFailure {
 // there is none.
 RunFailure failureBeforeAnyPatch(const Preview& preview) {
   const InputScan* input = preview.input ? &*preview.input : nullptr;
-  const RunFailure inOrder[] = {
-      {input ? input->name : "", input ? input->whyUnreadable : ""},
-      {input ? input->name : "", input ? input->openFailure : ""},
-      {kScratchFileName, preview.scratch.createFailure},
-      {input ? input->name : "", input ? input->readFailure : ""},
-  };
-  for (const RunFailure& failure : inOrder) {
-    if (!failure.message.empty()) return failure;
+  if (input != nullptr && !input->whyUnreadable.empty()) {
+    return {input->name, input->whyUnreadable};
+  }
+  if (input != nullptr && !input->openFailure.empty()) {
+    return {input->name, input->openFailure};
+  }
+  if (!preview.scratch.createFailure.empty()) {
+    return {kScratchFileName, preview.scratch.createFailure};
+  }
+  if (input != nullptr && !input->readFailure.empty()) {
+    return {input->name, input->readFailure};
   }
   return {};
 }
@@ -41,8 +45,7 @@ struct PatchStep {
 // The step of a template that the run reaches with `valuesLeft` of its
 // values, after `valuesUsed`. `readBackFailure`: the failure of reading
 // "temp" back, which the first patch meets.
-PatchStep planPatch(const TemplateScan& scan,
-                    const std::string& readBackFailure,
+PatchStep planPatch(const TemplateScan& scan, std::string_view readBackFailure,
                     std::uint32_t valuesUsed, std::uint32_t valuesLeft) {
   using Outcome = PatchPlan::Outcome;
   if (!scan.whyUnreadable.empty()) {
@@ -55,8 +58,8 @@ PatchStep planPatch(const TemplateScan& scan,
              "a pipe or a device, which the run may wait forever to read"}};
   }
   if (!readBackFailure.empty()) {
-    return {{Outcome::Fails, 0, 0, readBackFailure},
-            {kScratchFileName, readBackFailure}};
+    return {{Outcome::Fails, 0, 0, std::string(readBackFailure)},
+            {kScratchFileName, std::string(readBackFailure)}};
   }
   std::uint32_t count = std::min(scan.room, valuesLeft);
   return {{Outcome::Written, valuesUsed + 1, count, ""}, {}};
@@ -87,11 +90,16 @@ Forecast forecastRun(const Preview& preview) {
       ended = true;
       continue;
     }
-    const PatchStep step =
-        first && !before.message.empty()
-            ? PatchStep{{Outcome::Fails, 0, 0, before.message}, {}}
-            : planPatch(scan, first ? preview.scratch.readFailure : "",
-                        forecast.valuesUsed, valueCount - forecast.valuesUsed);
+    PatchStep step;
+    if (first && !before.message.empty()) {
+      // It stands at patch 1, and is the forecast's failure already.
+      step.plan = {Outcome::Fails, 0, 0, before.message};
+    } else {
+      std::string_view readBackFailure;
+      if (first) readBackFailure = preview.scratch.readFailure;
+      step = planPatch(scan, readBackFailure, forecast.valuesUsed,
+                       valueCount - forecast.valuesUsed);
+    }
     if (forecast.failure.empty()) {
       forecast.failedFile = step.failure.file;
       forecast.failure = step.failure.message;

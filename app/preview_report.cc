@@ -51,9 +51,11 @@ void appendTemplate(std::string& out, const TemplateScan& scan,
                       lineEnds(scan));
   for (const Region& region : scan.regions) {
     std::string line = "  region ";
-    line += region.startLine == 0
-                ? "carried over from " + before->name
-                : "from line " + std::to_string(region.startLine);
+    if (region.startLine == 0) {
+      line += "carried over from " + before->name;
+    } else {
+      line += "from line " + std::to_string(region.startLine);
+    }
     if (region.endLine != 0) {
       line += " to line " + std::to_string(region.endLine);
     } else if (after != nullptr) {

@@ -27,21 +27,31 @@ constexpr int kMaxLinkHops = 40;
 
 // Whether the name, which reaches no file yet, is a link that leads to
 // "temp" in this folder, which the run makes before it reads templates.
-bool leadsToScratch(std::string path) {
+bool leadsToScratch(const std::string& name) {
   const std::optional<FileIdentity> here = identityOf(".");
+  std::string path = name;
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-    std::size_t slash = path.find_last_of('/');
-    std::string folder =
-        slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    // Up to and including the last slash; empty for this folder.
+    std::string folder;
+    if (std::size_t slash = path.find_last_of('/'); slash != path.npos) {
+      folder = path.substr(0, slash + 1);
+    }
     std::optional<FileStatus> status = statusOf(path, false);
     if (!status) {
-      return path.substr(folder.size()) == kScratchFileName &&
-             identityOf(folder.empty() ? "." : folder) == here;
+      if (path.compare(folder.size(), path.npos, kScratchFileName) != 0) {
+        return false;
+      }
+      return identityOf(folder.empty() ? std::string_view(".")
+                                       : std::string_view(folder)) == here;
     }
     if (status->kind != FileKind::Link) return false;
     OsResult<std::string> target = os().linkTarget(path.c_str());
     if (target.error != 0) return false;
-    path = target.value.starts_with('/') ? target.value : folder + target.value;
+    if (target.value.starts_with('/')) {
+      path = target.value;
+    } else {
+      path = folder + target.value;
+    }
   }
   return false;
 }
@@ -186,7 +196,8 @@ std::string scratchCreateFailure(const std::optional<FileStatus>& scratch) {
   } else {
     denied = scratch->kind == FileKind::Folder || !scratch->writable;
   }
-  return denied ? ioMessage(kAccessDenied) : "";
+  if (!denied) return "";
+  return ioMessage(kAccessDenied);
 }
 
 ScratchScan scanScratch(std::span<const ProtectedFile> kept,

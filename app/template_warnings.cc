@@ -79,13 +79,13 @@ void warnHiddenParameters(LineWarnings& at) {
 
 // A line without "=" that takes a value loses all of it, or its start.
 void warnValueWithoutEquals(LineWarnings& at) {
-  std::string replaced =
-      at.line.size() <= kMaxValueTextReplaced
-          ? "the whole line"
-          : "its first " + std::to_string(kMaxValueTextReplaced) +
-                " characters, and the run keeps the other " +
-                std::to_string(at.line.size() - kMaxValueTextReplaced) +
-                " in front of the value";
+  std::string replaced = "the whole line";
+  if (at.line.size() > kMaxValueTextReplaced) {
+    replaced = "its first " + std::to_string(kMaxValueTextReplaced) +
+               " characters, and the run keeps the other " +
+               std::to_string(at.line.size() - kMaxValueTextReplaced) +
+               " in front of the value";
+  }
   at.add(quoted(at.line) + " takes a value, which replaces " + replaced +
          ": it starts with P inside a region and has no \"=\"");
 }
