@@ -44,9 +44,13 @@ bool leadsToScratch(const std::string& name) {
       return identityOf(folder.empty() ? std::string_view(".")
                                        : std::string_view(folder)) == here;
     }
-    if (status->kind != FileKind::Link) return false;
+    // A name on the way that is neither missing nor a link would make the
+    // template's name reach a file, which it does not: only a change of the
+    // folder meanwhile leads here.
+    if (status->kind != FileKind::Link) return false;  // GCOVR_EXCL_BR_LINE
     OsResult<std::string> target = os().linkTarget(path.c_str());
-    if (target.error != 0) return false;
+    // A POSIX link always has a target; Windows reads none, and stops here.
+    if (target.error != 0) return false;  // GCOVR_EXCL_BR_LINE
     if (target.value.starts_with('/')) {
       path = target.value;
     } else {

@@ -317,6 +317,11 @@ TEST(PatchMarksTest, NumbersEachPatchWhereItStartsWithoutLosingOne) {
       {122,
        {written(1, 1), written(2, 1), written(3, 60), written(63, 60)},
        "     123" + std::string(34, ' ') + "4"},
+      // Rooms of 141, 1, 1 and 1: the last three start in the last two
+      // columns, and the line grows past the chart to hold them.
+      {144,
+       {written(1, 141), written(142, 1), written(143, 1), written(144, 1)},
+       "     1" + std::string(69, ' ') + "234"},
       {3, {written(1, 3), notWritten, notWritten, notWritten}, "     1"},
       {2, {written(1, 0), written(1, 2), notWritten, notWritten}, "     2"},
   };
