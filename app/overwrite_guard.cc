@@ -5,7 +5,7 @@
 
 #include "app/names_and_limits.h"
 #include "fileio/checked_file.h"
-#include "fileio/failure_report.h"
+#include "fileio/errors.h"
 
 namespace quorbel {
 namespace {
@@ -14,15 +14,10 @@ constexpr std::string_view kScratchWriter = "The scratch file";
 constexpr std::string_view kDeleteScratch = "delete \"temp\" first";
 
 std::string_view describe(ProtectedFile::Role role) {
-  switch (role) {
-    case ProtectedFile::Role::Template:
-      return "the template";
-    case ProtectedFile::Role::Scratch:
-      return "the scratch file";
-    case ProtectedFile::Role::Input:
-      return "the input file";
-  }
-  return "";
+  // Indexed by ProtectedFile::Role.
+  constexpr std::string_view kRoles[] = {"the template", "the scratch file",
+                                         "the input file"};
+  return kRoles[static_cast<int>(role)];
 }
 
 std::vector<ProtectedFile> withRole(std::span<const ProtectedFile> kept,
@@ -69,8 +64,9 @@ void refuseScratchFile(std::span<const ProtectedFile> kept) {
 }
 
 void refuseTemplateThatIsScratch(const std::string& templateName) {
-  const ProtectedFile kept[] = {{templateName, ProtectedFile::Role::Template}};
-  refuseToOverwrite(kScratchWriter, kScratchFileName, kept, kDeleteScratch);
+  const ProtectedFile kept{templateName, ProtectedFile::Role::Template};
+  refuseToOverwrite(kScratchWriter, kScratchFileName, {&kept, 1},
+                    kDeleteScratch);
 }
 
 std::string templateIsScratchRefusal(const std::string& templateName) {

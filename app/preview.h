@@ -4,8 +4,9 @@
 // and limit (opened for reading only), "temp" and the folder are looked at
 // without opening them, and every file is left as it was.
 //
-// previewRun gathers what the files hold; forecastRun decides from that
-// what the run would do with each patch, and the report prints both.
+// previewRun (preview_scan.cc) gathers what the files hold; forecastRun
+// (forecast.cc) decides from that what the run would do with each patch;
+// the report (preview_report.h) words both.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,9 @@ struct Region {
 // One template as the run would read it.
 struct TemplateScan {
   std::string name;
-  // The message of the failure (or refusal) a run would report on it;
-  // empty when it reads.
-  std::string failure;
+  // The message of the failure (or refusal) that keeps the preview, and so
+  // the run, from reading it; empty when it reads.
+  std::string whyUnreadable;
   // A pipe or a device: not read, as the run may wait forever on it.
   bool notAFile = false;
   std::uint64_t size = 0;
@@ -52,8 +53,8 @@ struct PreviewWarning {
 struct InputScan {
   std::string name;
   // The message of the failure that keeps the preview, and so the run,
-  // from reading it.
-  std::string failure;
+  // from reading it; empty when it reads.
+  std::string whyUnreadable;
   // The failure the run would meet on an input the preview can read: on
   // opening it (it asks to write it too), or on reading it (a pipe).
   std::string openFailure;
@@ -66,9 +67,9 @@ struct InputScan {
 
 // "temp" as the run would meet it.
 struct ScratchScan {
-  // The failure the run would meet before writing any patch: a refusal, or
-  // "temp" that cannot be created.
-  std::string failure;
+  // The failure the run would meet making it, before writing any patch: a
+  // refusal, or "temp" that cannot be created.
+  std::string createFailure;
   // The failure the run would meet reading the values back, in patch 1.
   std::string readFailure;
 };
@@ -113,9 +114,5 @@ struct Forecast {
 };
 
 Forecast forecastRun(const Preview& preview);
-
-// The number of values at the start of `values` that lie within 2 of the
-// first one.
-std::uint32_t flatStart(const std::string& values);
 
 }  // namespace quorbel

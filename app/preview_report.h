@@ -1,16 +1,15 @@
 // The report of quorbel-preview: each template with its line ends, regions
 // and room, the warnings, the input's values and where they land, a chart of
-// them, and a summary line. It only words what the preview found and
-// forecast; every byte outside printable ASCII that a name or a template
-// line brings is shown as \xHH. The text is made in memory, so that the
-// program writes it with the C library alone (no streams, which would
-// triple the size of the program compiled for the web page).
+// them (preview_chart.h), and a summary line. It only words what the
+// preview found and forecast; every byte outside printable ASCII that a
+// name or a template line brings is shown as \xHH. The text is made in
+// memory, so that the program writes it with the C library alone (no
+// streams, which would triple the size of the program compiled for the web
+// page).
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/preview.h"
 
@@ -25,11 +24,5 @@ std::string failureLine(const Forecast& forecast);
 
 // The text with each byte outside printable ASCII written as \xHH.
 std::string printable(std::string_view text);
-
-// The line under a chart of `valueCount` values in `columns` columns that
-// numbers the patches where each starts; a number whose column is taken
-// stands in the next free one.
-std::string patchMarks(std::size_t valueCount, std::size_t columns,
-                       const std::vector<PatchPlan>& patches);
 
 }  // namespace quorbel

@@ -12,11 +12,11 @@ void extractSamples(const std::string& inputName,
                     const std::vector<ProtectedFile>& kept) {
   CheckedFile input;
   CheckedFile scratch;
-  bind(input, inputName);
+  bindName(input, inputName);
   bytefile::openRead(input, 1);
   checkIo();
   refuseScratchFile(kept);
-  bind(scratch, kScratchFileName);
+  bindName(scratch, kScratchFileName);
   bytefile::create(scratch, 1);
   checkIo();
 

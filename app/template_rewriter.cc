@@ -13,7 +13,7 @@ void rewriteTemplates(const std::string& baseName,
   CheckedFile scratch;
   CheckedFile patch;
   CheckedFile source;
-  bind(scratch, kScratchFileName);
+  bindName(scratch, kScratchFileName);
   bytefile::openRead(scratch, 1);
   checkIo();
 
@@ -24,14 +24,14 @@ void rewriteTemplates(const std::string& baseName,
     // in place of the template; patches written before it stay.
     refuseTemplateThatIsScratch(templateName(number));
     const std::string patchName = std::to_string(number) + baseName;
-    bind(patch, patchName);
+    bindName(patch, patchName);
     // A patch must not overwrite a file the run still reads or that holds
     // the user's sample.
     refuseToOverwrite("Patch file", patchName, kept,
                       "choose another patch name");
     textfile::create(patch);
     checkIo();
-    bind(source, templateName(number));
+    bindName(source, templateName(number));
     textfile::openRead(source);
     checkIo();
 

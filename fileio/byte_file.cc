@@ -12,12 +12,23 @@ constexpr OsSharing kSharing[] = {OsSharing::ReadWrite, OsSharing::None,
                                   OsSharing::ReadWrite, OsSharing::ReadWrite,
                                   OsSharing::ReadWrite, OsSharing::ReadWrite};
 
-// Whole records moved by a transfer of `bytes`: into the count result when
-// one is asked for; otherwise fewer than `count` sets `shortCode`.
-void countRecords(const CheckedFile& file, std::uint32_t bytes,
-                  std::uint32_t count, std::uint32_t* countResult,
-                  std::int32_t shortCode) {
-  std::uint32_t whole = bytes / file.size;
+// One OS transfer of count records, when the state allows it (103
+// otherwise). The whole records moved go into the count result when one is
+// asked for; otherwise fewer than count sets `shortCode`.
+template <typename Transfer>
+void transferRecords(CheckedFile& file, bool allowed, std::uint32_t count,
+                     std::uint32_t* countResult, std::int32_t shortCode,
+                     Transfer osTransfer) {
+  if (!allowed) {
+    IoResult = kNotOpen;
+    return;
+  }
+  OsResult<std::uint32_t> moved = osTransfer(count * file.size);
+  if (moved.error != 0) {
+    IoResult = moved.error;
+    return;
+  }
+  std::uint32_t whole = moved.value / file.size;
   if (countResult != nullptr) {
     *countResult = whole;
   } else if (whole != count) {
@@ -29,8 +40,8 @@ void open(CheckedFile& file, std::uint32_t recordSize, OsAccess access,
           OsExistence existence) {
   if (!startOpen(file)) return;
   file.size = recordSize;
-  file.transferSlot = doNothing;
-  file.flushSlot = nullptr;
+  file.fillOrWriteOut = doNothing;
+  file.writeOutAtLineEnd = nullptr;
   // A named file is open in the direction of its access, the console both
   // ways.
   constexpr FileState kStates[] = {FileState::Input, FileState::Output,
@@ -51,38 +62,30 @@ void openRead(CheckedFile& file, std::uint32_t recordSize) {
   open(file, recordSize, kAccess[DefaultOpenMode & 3], OsExistence::MustExist);
 }
 
+void openReadOnly(CheckedFile& file, std::uint32_t recordSize) {
+  open(file, recordSize, OsAccess::Read, OsExistence::MustExist);
+}
+
 void create(CheckedFile& file, std::uint32_t recordSize) {
   open(file, recordSize, OsAccess::ReadWrite, OsExistence::CreateOrEmpty);
 }
 
 void readRecords(CheckedFile& file, void* records, std::uint32_t count,
                  std::uint32_t* countResult) {
-  if (!isOpen(file)) {
-    IoResult = kNotOpen;
-    return;
-  }
-  OsResult<std::uint32_t> read =
-      os().read(file.handle, records, count * file.size);
-  if (read.error != 0) {
-    IoResult = read.error;
-    return;
-  }
-  countRecords(file, read.value, count, countResult, kReadBeyondEnd);
+  transferRecords(file, isOpen(file), count, countResult, kReadBeyondEnd,
+                  [&](std::uint32_t bytes) {
+                    return os().read(file.handle, records, bytes);
+                  });
 }
 
 void writeRecords(CheckedFile& file, const void* records, std::uint32_t count,
                   std::uint32_t* countResult) {
-  if (file.state != FileState::Output && file.state != FileState::InputOutput) {
-    IoResult = kNotOpen;
-    return;
-  }
-  OsResult<std::uint32_t> written =
-      os().write(file.handle, records, count * file.size);
-  if (written.error != 0) {
-    IoResult = written.error;
-    return;
-  }
-  countRecords(file, written.value, count, countResult, kShortWrite);
+  bool writable =
+      file.state == FileState::Output || file.state == FileState::InputOutput;
+  transferRecords(file, writable, count, countResult, kShortWrite,
+                  [&](std::uint32_t bytes) {
+                    return os().write(file.handle, records, bytes);
+                  });
 }
 
 bool atEnd(CheckedFile& file) {

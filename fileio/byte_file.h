@@ -12,6 +12,11 @@ namespace quorbel::bytefile {
 // file must exist. The empty name takes standard input.
 void openRead(CheckedFile& file, std::uint32_t recordSize);
 
+// Opens the bound file for reading only, whatever the access of
+// DefaultOpenMode, with its sharing; the file must exist. A named file is
+// then open for input only. The empty name takes standard input.
+void openReadOnly(CheckedFile& file, std::uint32_t recordSize);
+
 // Creates the bound file for reading and writing, or empties an existing
 // one. The empty name takes standard output.
 void create(CheckedFile& file, std::uint32_t recordSize);

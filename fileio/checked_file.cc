@@ -1,5 +1,5 @@
-// The record's life common to byte and text files: bind, close, and the
-// start of every open.
+// The record's life common to byte and text files: bindName, close, and
+// the start of every open.
 #include "fileio/checked_file.h"
 
 #include <cstring>
@@ -18,7 +18,7 @@ std::string_view boundName(std::string_view name) {
   return name.substr(0, kMaxNameLength);
 }
 
-void BindName::operator()(CheckedFile& file, std::string_view name) const {
+void bindName(CheckedFile& file, std::string_view name) {
   file.nameTooLong = name.size() > kMaxNameLength;
   name = boundName(name);
   std::memcpy(file.name, name.data(), name.size());
@@ -28,23 +28,23 @@ void BindName::operator()(CheckedFile& file, std::string_view name) const {
   file.bufferPosition = 0;
   file.bufferEnd = 0;
   file.bufferReference = file.buffer;
-  file.openSlot = textfile::openSlot;
-  file.transferSlot = nullptr;
-  file.flushSlot = nullptr;
-  file.closeSlot = nullptr;
+  file.openOrCreate = textfile::openOrCreate;
+  file.fillOrWriteOut = nullptr;
+  file.writeOutAtLineEnd = nullptr;
+  file.releaseHandle = nullptr;
 }
 
 void close(CheckedFile& file) {
   std::int32_t error = 0;
   switch (file.state) {
     case FileState::Input:
-      error = file.closeSlot(file);
+      error = file.releaseHandle(file);
       break;
     case FileState::Output:
     case FileState::InputOutput:
       // A failed write-out leaves the file open, its text still buffered.
-      error = file.transferSlot(file);
-      if (error == 0) error = file.closeSlot(file);
+      error = file.fillOrWriteOut(file);
+      if (error == 0) error = file.releaseHandle(file);
       break;
     default:
       if (&file != &StandardInput) IoResult = kNotOpen;
@@ -88,7 +88,7 @@ std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
     file.handle = os().standardHandle(existence == OsExistence::MustExist
                                           ? StandardStream::Input
                                           : StandardStream::Output);
-    file.closeSlot = doNothing;
+    file.releaseHandle = doNothing;
     return 0;
   }
   OsResult<OsHandle> opened =
@@ -99,7 +99,7 @@ std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
     return opened.error;
   }
   file.handle = opened.value;
-  file.closeSlot = [](CheckedFile& named) {
+  file.releaseHandle = [](CheckedFile& named) {
     named.state = FileState::Closed;
     return os().close(named.handle);
   };

@@ -46,12 +46,19 @@ struct CheckedFile {
   std::uint32_t bufferPosition = 0;
   std::uint32_t bufferEnd = 0;
   char* bufferReference = nullptr;
-  FileSlot openSlot = nullptr;      // set by bind
-  FileSlot transferSlot = nullptr;  // fill or write out; set by the open
-  FileSlot flushSlot = nullptr;     // run after each line end
-  FileSlot closeSlot = nullptr;     // releases the handle
+  // The table of operations. Set by bindName: opens the text file for input
+  // or creates it for output, as its state says.
+  FileSlot openOrCreate = nullptr;
+  // The rest are set by the open. Input: fills the buffer from the OS.
+  // Output: writes the buffer out. A byte file has nothing to do.
+  FileSlot fillOrWriteOut = nullptr;
+  // Run after each line end written: writes the buffer out on a console,
+  // does nothing elsewhere. Never run for input.
+  FileSlot writeOutAtLineEnd = nullptr;
+  // Releases the handle of a named file; never the console's.
+  FileSlot releaseHandle = nullptr;
   char name[kMaxNameLength + 1] = {};
-  // The name given to bind was longer than kMaxNameLength: every open
+  // The name given to bindName was longer than kMaxNameLength: every open
   // fails as the OS fails a name too long, rather than reach the file that
   // the cut name happens to name.
   bool nameTooLong = false;
@@ -67,19 +74,13 @@ extern CheckedFile StandardOutput;
 // file opened or created (0: others may read and write).
 extern std::uint8_t DefaultOpenMode;
 
-// The name as bind keeps it: its first 259 characters.
+// The name as bindName keeps it: its first 259 characters.
 std::string_view boundName(std::string_view name);
 
 // Ties the name to the record and makes it a closed text file. The empty
 // name means the console. Cannot fail; a name longer than 259 characters
 // is kept cut, and every open of it then fails (206).
-//
-// An object rather than a function: for a std::string argument,
-// argument-dependent lookup would otherwise pick std::bind.
-struct BindName {
-  void operator()(CheckedFile& file, std::string_view name) const;
-};
-inline constexpr BindName bind;
+void bindName(CheckedFile& file, std::string_view name);
 
 // Writes out what a file open for output still buffers, then releases the
 // handle; the console's handles are never released.
@@ -106,7 +107,8 @@ inline bool isOpen(const CheckedFile& file) {
 bool startOpen(CheckedFile& file);
 
 // For the kinds' opens: the console's standard input (MustExist) or output
-// for the empty name, never released at close; otherwise the named file.
+// for the empty name, whose handle is never released; otherwise the named
+// file.
 // After a refusal the file is closed and the OS's error number returned.
 std::int32_t openHandle(CheckedFile& file, OsAccess access, OsSharing sharing,
                         OsExistence existence);

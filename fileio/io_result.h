@@ -1,8 +1,10 @@
-// The per-thread code of the last failed file or console operation, and the
-// check that turns it into the failure that ends the run.
+// The per-thread code of the last failed file or console operation, the
+// message that each code gives, and the check that turns the code into the
+// failure that ends the run.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quorbel {
 
@@ -13,12 +15,16 @@ extern thread_local std::int32_t IoResult;
 
 inline constexpr std::int32_t kReadBeyondEnd = 100;     // short byte read
 inline constexpr std::int32_t kShortWrite = 101;        // short byte write
-inline constexpr std::int32_t kNotBound = 102;          // open before bind
+inline constexpr std::int32_t kNotBound = 102;          // open before bindName
 inline constexpr std::int32_t kNotOpen = 103;           // closed file
 inline constexpr std::int32_t kNotOpenForInput = 104;   // text read
 inline constexpr std::int32_t kNotOpenForOutput = 105;  // text write
 // Has a message of its own, but no operation of the layer sets it.
 inline constexpr std::int32_t kInvalidNumericInput = 106;
+
+// The message for a code: a fixed text for the codes of the message table,
+// "I/O error <code>" for every other.
+std::string ioMessage(std::int32_t code);
 
 // Raises an EInOutError for IoResult at the place of its call (the place
 // right after the failed check) and resets IoResult to 0.

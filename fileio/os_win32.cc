@@ -20,6 +20,15 @@ constexpr DWORD kDesiredAccess[] = {GENERIC_READ, GENERIC_WRITE,
 constexpr DWORD kShareMode[] = {0, FILE_SHARE_READ, FILE_SHARE_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE};
 
+// Opened without access and with all sharing, so that a file held open by
+// anyone, or a folder, can still be asked what it is. The caller closes the
+// handle; INVALID_HANDLE_VALUE when the name reaches nothing.
+HANDLE openForMetadata(const char* name) {
+  return ::CreateFileA(
+      name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 }  // namespace
 
 namespace platform {
@@ -94,12 +103,8 @@ OsHandle standardHandle(StandardStream stream) {
 
 bool deleteFile(const char* name) { return ::DeleteFileA(name) != 0; }
 
-// Opened without access and with all sharing, so that a file held open by
-// anyone, or a folder, can still be asked for its identity.
 OsResult<FileIdentity> fileIdentity(const char* name) {
-  HANDLE handle = ::CreateFileA(
-      name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = openForMetadata(name);
   if (handle == INVALID_HANDLE_VALUE) return {lastError(), {}};
   BY_HANDLE_FILE_INFORMATION info;
   BOOL known = ::GetFileInformationByHandle(handle, &info);
@@ -113,8 +118,8 @@ OsResult<FileIdentity> fileIdentity(const char* name) {
 }
 
 // Without following, a reparse point (a symbolic link or a junction) is
-// Link. Following, the name is opened as fileIdentity opens it, so the
-// answer is about what the link reaches.
+// Link. Following, the name is opened for its metadata, so the answer is
+// about what the link reaches.
 OsResult<FileStatus> fileStatus(const char* name, bool followLink) {
   DWORD attributes = ::GetFileAttributesA(name);
   if (attributes == INVALID_FILE_ATTRIBUTES) return {lastError(), {}};
@@ -124,9 +129,7 @@ OsResult<FileStatus> fileStatus(const char* name, bool followLink) {
     status.kind = FileKind::Link;
     return {0, status};
   }
-  HANDLE handle = ::CreateFileA(
-      name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = openForMetadata(name);
   if (handle == INVALID_HANDLE_VALUE) return {lastError(), {}};
   BY_HANDLE_FILE_INFORMATION info;
   DWORD type = ::GetFileType(handle);

@@ -46,21 +46,38 @@ bool lineFeedEndsLine(const CheckedFile& file) {
   return file.name[0] == '\0' && os().lineFeedEndsConsoleLine;
 }
 
+void open(CheckedFile& file, FileState direction) {
+  if (!startOpen(file)) return;
+  file.state = direction;
+  if (std::int32_t error = file.openOrCreate(file); error != 0) {
+    IoResult = error;
+  }
+}
+
+// True when the file is open in `direction` (input or output). The
+// console's own record for that direction is opened on first use; any other
+// file, or the console when that open fails, gets 104 for input and 105
+// for output, in place of the open's own code.
+bool openFor(CheckedFile& file, FileState direction) {
+  if (file.state == direction) return true;
+  const bool input = direction == FileState::Input;
+  if (&file == (input ? &StandardInput : &StandardOutput)) {
+    open(file, direction);
+    if (file.state == direction) return true;
+  }
+  IoResult = input ? kNotOpenForInput : kNotOpenForOutput;
+  return false;
+}
+
 // Makes the next character available at the buffer position, filling the
 // buffer when it is used up; when the OS has no more data, a Ctrl-Z is
 // stored there, so every later read finds the end without asking again.
 // False when there is no character: the file is not open for input (104)
 // or the OS read failed (its code set, nothing stored).
 bool nextCharacter(CheckedFile& file) {
-  if (file.state != FileState::Input) {
-    if (&file == &StandardInput) openRead(file);
-    if (file.state != FileState::Input) {
-      IoResult = kNotOpenForInput;
-      return false;
-    }
-  }
+  if (!openFor(file, FileState::Input)) return false;
   if (file.bufferPosition < file.bufferEnd) return true;
-  if (std::int32_t error = file.transferSlot(file); error != 0) {
+  if (std::int32_t error = file.fillOrWriteOut(file); error != 0) {
     IoResult = error;
     return false;
   }
@@ -75,20 +92,14 @@ char currentCharacter(const CheckedFile& file) {
   return file.bufferReference[file.bufferPosition];
 }
 
-void open(CheckedFile& file, FileState direction) {
-  if (!startOpen(file)) return;
-  file.state = direction;
-  if (std::int32_t error = file.openSlot(file); error != 0) IoResult = error;
-}
-
 }  // namespace
 
-std::int32_t openSlot(CheckedFile& file) {
+std::int32_t openOrCreate(CheckedFile& file) {
   bool input = file.state == FileState::Input;
   file.bufferPosition = 0;
   file.bufferEnd = 0;
-  file.flushSlot = doNothing;
-  file.transferSlot = input ? fill : writeOut;
+  file.writeOutAtLineEnd = doNothing;
+  file.fillOrWriteOut = input ? fill : writeOut;
   std::int32_t error = input
                            ? openHandle(file, OsAccess::Read, OsSharing::Read,
                                         OsExistence::MustExist)
@@ -103,7 +114,7 @@ std::int32_t openSlot(CheckedFile& file) {
     return kNotOpenForOutput;
   }
   // A console shows every line as soon as it ends.
-  if (type == DeviceType::Character) file.flushSlot = writeOut;
+  if (type == DeviceType::Character) file.writeOutAtLineEnd = writeOut;
   return 0;
 }
 
@@ -148,13 +159,7 @@ bool atEnd(CheckedFile& file) {
 }
 
 void writeText(CheckedFile& file, std::string_view text) {
-  if (file.state != FileState::Output) {
-    if (&file == &StandardOutput) create(file);
-    if (file.state != FileState::Output) {
-      IoResult = kNotOpenForOutput;
-      return;
-    }
-  }
+  if (!openFor(file, FileState::Output)) return;
   while (!text.empty()) {
     std::size_t room = file.size - file.bufferPosition;
     std::size_t count = std::min(room, text.size());
@@ -162,7 +167,7 @@ void writeText(CheckedFile& file, std::string_view text) {
     file.bufferPosition += static_cast<std::uint32_t>(count);
     text.remove_prefix(count);
     if (file.bufferPosition == file.size) {
-      if (std::int32_t error = file.transferSlot(file); error != 0) {
+      if (std::int32_t error = file.fillOrWriteOut(file); error != 0) {
         IoResult = error;
         return;
       }
@@ -175,7 +180,7 @@ void writeLineEnd(CheckedFile& file) {
   std::int32_t error = 0;
   switch (file.state) {
     case FileState::Output:
-      error = file.flushSlot(file);
+      error = file.writeOutAtLineEnd(file);
       break;
     case FileState::Input:
       break;

@@ -47,8 +47,8 @@ void readLine(CheckedFile& file, std::string& line);
 // One line written and checked: writeText, writeLineEnd, then checkIo.
 void writeLine(CheckedFile& file, std::string_view line);
 
-// The open slot that bind sets: opens the file in the direction its state
-// names (input or output).
-std::int32_t openSlot(CheckedFile& file);
+// The slot that bindName sets: opens the file for reading when its state is
+// input, creates it for writing when its state is output.
+std::int32_t openOrCreate(CheckedFile& file);
 
 }  // namespace quorbel::textfile

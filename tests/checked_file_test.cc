@@ -19,8 +19,8 @@ class CheckedFileTest : public ::testing::Test {
  protected:
   CheckedFileTest() : guard_(fake.table()) {
     IoResult = 0;
-    bind(StandardInput, "");
-    bind(StandardOutput, "");
+    bindName(StandardInput, "");
+    bindName(StandardOutput, "");
   }
   ~CheckedFileTest() override { IoResult = 0; }
 
@@ -39,7 +39,7 @@ class CheckedFileTest : public ::testing::Test {
 
   std::vector<std::string> readAllLines(const std::string& name) {
     CheckedFile file;
-    bind(file, name);
+    bindName(file, name);
     textfile::openRead(file);
     std::vector<std::string> lines = readAllLines(file);
     close(file);
@@ -115,7 +115,7 @@ TEST_F(CheckedFileTest, ShortReadsDoNotChangeTheLines) {
 TEST_F(CheckedFileTest, EndOfDataIsStoredAndNotAskedAgain) {
   fake.addFile("t", "a");
   CheckedFile file;
-  bind(file, "t");
+  bindName(file, "t");
   textfile::openRead(file);
   EXPECT_EQ(readAllLines(file), Lines{"a"});
   std::uint32_t calls = fake.calls();
@@ -132,7 +132,7 @@ TEST_F(CheckedFileTest, BrokenPipeOnReadIsTheEndOfData) {
   fake.addFile("t", "abc");
   fake.setFaultError(kBrokenPipe);
   CheckedFile file;
-  bind(file, "t");
+  bindName(file, "t");
   textfile::openRead(file);
   fake.injectFault(fake.calls() + 1);
   EXPECT_TRUE(textfile::atEnd(file));
@@ -142,7 +142,7 @@ TEST_F(CheckedFileTest, BrokenPipeOnReadIsTheEndOfData) {
 TEST_F(CheckedFileTest, FailedReadDeliversTheEndAndAsksAgainNextTime) {
   fake.addFile("t", "abc");
   CheckedFile file;
-  bind(file, "t");
+  bindName(file, "t");
   textfile::openRead(file);
   fake.injectFault(fake.calls() + 1);
   EXPECT_TRUE(textfile::atEnd(file));
@@ -179,7 +179,7 @@ TEST_F(CheckedFileTest, ConsoleFilesOpenOnFirstUse) {
   EXPECT_EQ(takeResult(), 0);
   // Another record bound to the empty name is not opened on demand.
   CheckedFile other;
-  bind(other, "");
+  bindName(other, "");
   textfile::readText(other, line);
   EXPECT_EQ(takeResult(), kNotOpenForInput);
   textfile::writeText(other, "x");
@@ -202,7 +202,7 @@ TEST_F(CheckedFileTest, WrittenTextReachesTheFileByDeviceType) {
     auto target = fake.addFile("out");
     target->type = c.type;
     CheckedFile file;
-    bind(file, "out");
+    bindName(file, "out");
     textfile::create(file);
     textfile::writeText(file, std::string(98, 'a'));
     textfile::writeLineEnd(file);
@@ -219,7 +219,7 @@ TEST_F(CheckedFileTest, WrittenTextReachesTheFileByDeviceType) {
 
 TEST_F(CheckedFileTest, EmptyLineIsJustTheLineEnd) {
   CheckedFile file;
-  bind(file, "out");
+  bindName(file, "out");
   textfile::create(file);
   textfile::writeText(file, "");
   textfile::writeLineEnd(file);
@@ -229,7 +229,7 @@ TEST_F(CheckedFileTest, EmptyLineIsJustTheLineEnd) {
 
 TEST_F(CheckedFileTest, ShortWritesAreCompletedNotDropped) {
   CheckedFile file;
-  bind(file, "out");
+  bindName(file, "out");
   textfile::create(file);
   fake.injectFault(fake.calls() + 1, testing::Fault::Short);
   std::string text(300, 'z');
@@ -241,7 +241,7 @@ TEST_F(CheckedFileTest, ShortWritesAreCompletedNotDropped) {
 
 TEST_F(CheckedFileTest, FailedWriteOutDropsItsBytesAndStopsTheString) {
   CheckedFile file;
-  bind(file, "out");
+  bindName(file, "out");
   textfile::create(file);
   fake.injectFault(fake.calls() + 1);
   textfile::writeText(file, std::string(200, 'a'));
@@ -254,7 +254,7 @@ TEST_F(CheckedFileTest, FailedWriteOutDropsItsBytesAndStopsTheString) {
 
 TEST_F(CheckedFileTest, FailedWriteOutAtCloseKeepsTheFileOpen) {
   CheckedFile file;
-  bind(file, "out");
+  bindName(file, "out");
   textfile::create(file);
   textfile::writeText(file, "pending");
   fake.injectFault(fake.calls() + 1);
@@ -267,7 +267,7 @@ TEST_F(CheckedFileTest, FailedWriteOutAtCloseKeepsTheFileOpen) {
 TEST_F(CheckedFileTest, CreateOnADeviceOfUnknownTypeIsRefused) {
   fake.addFile("dev")->type = DeviceType::Unknown;
   CheckedFile file;
-  bind(file, "dev");
+  bindName(file, "dev");
   textfile::create(file);
   EXPECT_EQ(takeResult(), kNotOpenForOutput);
   EXPECT_EQ(file.state, FileState::Closed);
@@ -288,7 +288,7 @@ TEST_F(CheckedFileTest, StatesAndCodes) {
   EXPECT_EQ(takeResult(), kNotBound);
 
   CheckedFile file;
-  bind(file, "missing");
+  bindName(file, "missing");
   textfile::openRead(file);
   EXPECT_EQ(takeResult(), kFileNotFound);
   EXPECT_EQ(file.state, FileState::Closed);
@@ -296,7 +296,7 @@ TEST_F(CheckedFileTest, StatesAndCodes) {
   EXPECT_EQ(takeResult(), kNotOpen);
 
   fake.addFile("t", "line\r\n");
-  bind(file, "t");
+  bindName(file, "t");
   textfile::openRead(file);
   textfile::writeText(file, "x");
   EXPECT_EQ(takeResult(), kNotOpenForOutput);
@@ -321,7 +321,7 @@ TEST_F(CheckedFileTest, StatesAndCodes) {
 
 TEST_F(CheckedFileTest, SecondOpenClosesTheFirst) {
   CheckedFile file;
-  bind(file, "out");
+  bindName(file, "out");
   textfile::create(file);
   textfile::writeText(file, "kept");
   textfile::openRead(file);
@@ -338,7 +338,7 @@ TEST_F(CheckedFileTest, NameLongerThan259CharactersOpensNothing) {
   const std::string longest(259, 'n');
   fake.addFile(longest, "kept");
   CheckedFile file;
-  bind(file, longest);
+  bindName(file, longest);
   bytefile::openRead(file, 1);
   EXPECT_EQ(takeResult(), 0);
   close(file);
@@ -346,7 +346,7 @@ TEST_F(CheckedFileTest, NameLongerThan259CharactersOpensNothing) {
                     +[](CheckedFile& f) { bytefile::create(f, 1); },
                     +[](CheckedFile& f) { textfile::openRead(f); },
                     +[](CheckedFile& f) { textfile::create(f); }}) {
-    bind(file, longest + "n");
+    bindName(file, longest + "n");
     EXPECT_EQ(file.name, longest);
     open(file);
     EXPECT_EQ(takeResult(), kFileNameTooLong);
@@ -359,7 +359,7 @@ TEST_F(CheckedFileTest, NameLongerThan259CharactersOpensNothing) {
 TEST_F(CheckedFileTest, ByteFileRecordsAndEnd) {
   fake.addFile("in", "\x01\xFF");
   CheckedFile file;
-  bind(file, "in");
+  bindName(file, "in");
   bytefile::openRead(file, 1);
   EXPECT_EQ(file.state, FileState::InputOutput);
   std::uint8_t bytes[2] = {};
@@ -386,7 +386,7 @@ TEST_F(CheckedFileTest, ByteFileRecordsAndEnd) {
 TEST_F(CheckedFileTest, ByteCreateEmptiesAndWritesThrough) {
   fake.addFile("temp", "old tail");
   CheckedFile file;
-  bind(file, "temp");
+  bindName(file, "temp");
   bytefile::create(file, 1);
   EXPECT_TRUE(bytefile::atEnd(file));
   std::uint8_t value = 64;
@@ -402,7 +402,7 @@ TEST_F(CheckedFileTest, ByteCreateEmptiesAndWritesThrough) {
 TEST_F(CheckedFileTest, ByteOpenAsksReadAndWriteAccess) {
   fake.addFile("locked", "x")->readOnly = true;
   CheckedFile file;
-  bind(file, "locked");
+  bindName(file, "locked");
   bytefile::openRead(file, 1);
   EXPECT_EQ(takeResult(), kAccessDenied);
   EXPECT_EQ(file.state, FileState::Closed);
@@ -425,7 +425,7 @@ TEST_F(CheckedFileTest, ByteEndTestComparesFullSizes) {
   OsOverride guard(table);
   fake.addFile("big");
   CheckedFile file;
-  bind(file, "big");
+  bindName(file, "big");
   bytefile::openRead(file, 1);
   EXPECT_FALSE(bytefile::atEnd(file));
   EXPECT_EQ(takeResult(), 0);
@@ -434,7 +434,7 @@ TEST_F(CheckedFileTest, ByteEndTestComparesFullSizes) {
 TEST_F(CheckedFileTest, FailedEndQueryAnswersTrue) {
   fake.addFile("in", "abc");
   CheckedFile file;
-  bind(file, "in");
+  bindName(file, "in");
   bytefile::openRead(file, 1);
   for (std::uint32_t query = 1; query <= 2; ++query) {
     fake.injectFault(fake.calls() + query);
@@ -446,13 +446,13 @@ TEST_F(CheckedFileTest, FailedEndQueryAnswersTrue) {
 TEST_F(CheckedFileTest, EmptyNameIsTheConsoleForByteFilesToo) {
   fake.standardInput().data = "Z";
   CheckedFile input;
-  bind(input, "");
+  bindName(input, "");
   bytefile::openRead(input, 1);
   std::uint8_t byte = 0;
   bytefile::readRecords(input, &byte, 1);
   EXPECT_EQ(byte, 'Z');
   CheckedFile output;
-  bind(output, "");
+  bindName(output, "");
   bytefile::create(output, 1);
   bytefile::writeRecords(output, &byte, 1);
   close(input);

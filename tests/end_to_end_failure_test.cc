@@ -164,17 +164,27 @@ TEST_F(EndToEndTest, RefusesATemplateThatLinksToTheScratchFile) {
             1);
 }
 
-// A name longer than 259 characters fails as the OS fails a name too long,
-// rather than reach the file its first 259 characters name.
-TEST_F(EndToEndTest, RefusesANameLongerThan259Characters) {
+// A name of 259 characters reaches its file. A longer one fails as the OS
+// fails a name too long, rather than reach the file that its first 259
+// characters name.
+TEST_F(EndToEndTest, NamesReachTheirFileUpTo259Characters) {
   const std::string folder(200, 'd');
-  const std::string longName = folder + "/" + std::string(99, 'x');
+  auto name = [&folder](std::size_t length) {
+    return folder + "/" + std::string(length - folder.size() - 1, 'x');
+  };
   putFolder(folder);
-  put(longName, "\x10");
-  put(longName.substr(0, 259), "\x20");
+  put(name(259), "\x10");
+  put(name(260), "\x20");
+  put(name(300), "\x30");
   for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  expected["1demo.pch"] = crlf({"Type=91", "P1=8", "P16=15"});
+  expectFinished(run(name(259), "demo"));
+  remove("1demo.pch");
   const std::string tooLong = report("EInOutError", "I/O error 206");
-  expectRun(run(longName, "demo"), kDialogue + tooLong, 1);
+  for (std::size_t length : {260u, 300u}) {
+    SCOPED_TRACE(length);
+    expectRun(run(name(length), "demo"), kDialogue + tooLong, 1);
+  }
   put("in.raw", "\x10");
   RunOutcome outcome = run("in.raw", std::string(300, 'p'));
   expected["temp"] = "\x08";

@@ -1,6 +1,7 @@
 #include "tests/end_to_end_fixture.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -175,6 +176,14 @@ void EndToEndTest::putFifo(const std::string& name) {
   expected[name] = "<fifo>";
 }
 
+bool EndToEndTest::putDevice(const std::string& name) {
+  if (::mknod((folder_ / name).c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+    return false;
+  }
+  expected[name] = "<device>";
+  return true;
+}
+
 void EndToEndTest::makeReadOnly(const std::string& name) {
   fs::permissions(folder_ / name, fs::perms::owner_read |
                                       fs::perms::group_read |
@@ -246,6 +255,8 @@ Folder EndToEndTest::contents() const {
       found[name] = "<folder>";
     } else if (entry.is_fifo()) {
       found[name] = "<fifo>";
+    } else if (entry.is_character_file() || entry.is_block_file()) {
+      found[name] = "<device>";
     } else {
       std::ifstream file(entry.path(), std::ios::binary);
       found[name].assign(std::istreambuf_iterator<char>(file), {});

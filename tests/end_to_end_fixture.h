@@ -86,6 +86,9 @@ class EndToEndTest : public ::testing::Test {
   void putSymlink(const std::string& name, const std::string& target);
   void putHardLink(const std::string& name, const std::string& existing);
   void putFifo(const std::string& name);
+  // A character device like the null device; false when this process may
+  // not make one.
+  bool putDevice(const std::string& name);
   void makeReadOnly(const std::string& name);
   // Lets every user write in the folder, for a run as another user.
   void openFolderToAll();

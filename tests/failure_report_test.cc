@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/run_driver.h"
+#include "fileio/errors.h"
 #include "fileio/io_result.h"
+#include "fileio/program.h"
 #include "fileio/text_file.h"
 #include "tests/fake_os.h"
 

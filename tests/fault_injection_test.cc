@@ -16,8 +16,8 @@
 
 #include "app/names_and_limits.h"
 #include "app/run_driver.h"
-#include "fileio/failure_report.h"
 #include "fileio/io_result.h"
+#include "fileio/program.h"
 #include "tests/fake_os.h"
 
 namespace quorbel {
@@ -329,6 +329,9 @@ TEST_F(FaultInjectionTest, EveryTransferShortInTurn) {
   std::uint32_t shortened = 0;
   for (std::uint32_t k = 1; k <= callCount && !HasFailure(); ++k) {
     const CallRecord& call = reference.log[k - 1];
+    // A short transfer hits a read or a write only: with any other call
+    // chosen, the run would be the reference run again.
+    if (call.call != "read" && call.call != "write") continue;
     SCOPED_TRACE("call " + std::to_string(k) + ": " + call.call + " " +
                  call.file + " of " + std::to_string(call.count));
     Outcome run = runJob(DeviceType::Pipe, {k, Fault::Short, false});

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,12 @@ TEST_F(OsPosixTest, OpenRefusalsCarryTheirNumbers) {
   EXPECT_EQ(openError(path(std::string(300, 'n')), OsAccess::Read),
             kFileNameTooLong);
   EXPECT_EQ(openError(path("file"), OsAccess::ReadWrite), 0);
+}
+
+// A condition the table of error numbers does not name keeps the
+// platform's own number: reading the target of a name that is no link.
+TEST_F(OsPosixTest, NumberMissingFromTheTablePassesThrough) {
+  EXPECT_EQ(os_.linkTarget(path("file").c_str()).error, EINVAL);
 }
 
 TEST_F(OsPosixTest, RunningProgramCannotBeOpenedForWriting) {

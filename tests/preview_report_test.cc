@@ -5,14 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/names_and_limits.h"
 #include "app/preview.h"
+#include "app/preview_chart.h"
 #include "tests/fake_os.h"
 #include "tests/reference_rules.h"
+#include "tests/report_lines.h"
 
 namespace quorbel {
 namespace {
@@ -47,9 +48,7 @@ TEST_P(PreviewReportTest, ReportsWhatTheRunWouldDo) {
   Forecast forecast = forecastRun(preview);
   const std::string out = previewReport(preview, forecast);
 
-  Lines report;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) report.push_back(line);
+  const Lines report = testing::reportLines(out);
   for (const std::string& line : c.expected) {
     EXPECT_NE(std::find(report.begin(), report.end(), line), report.end())
         << "missing: " << line << "\nin:\n"
@@ -155,12 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "bare line feed that ends no line"},
                    {"Warning"},
                    kNothingWarned},
+        // Printable ASCII ends at '~': DEL and every byte above are not.
         ReportCase{"ControlBytesAreShownEscaped",
-                   {crlf({"Type=91", "P1\x1B[2J", "P16=15"})},
+                   {crlf({"Type=91", "P1\x1B[2J\x7F\x80", "P16=15"})},
                    "\x40",
-                   {"Warning: 1Template.pch:2: \"P1\\x1B[2J\" takes a value, "
-                    "which replaces the whole line: it starts with P inside a "
-                    "region and has no \"=\""},
+                   {"Warning: 1Template.pch:2: \"P1\\x1B[2J\\x7F\\x80\" takes "
+                    "a value, which replaces the whole line: it starts with P "
+                    "inside a region and has no \"=\""},
                    {},
                    kWarned},
         ReportCase{"LongLineWithoutEqualsKeepsItsTail",
@@ -185,6 +185,34 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+// Without an input the last line is the room of the templates that can be
+// read, each count in the singular for one.
+TEST(PreviewSummaryTest, TellsTheTemplatesRoomWithoutAnInput) {
+  const struct {
+    std::vector<std::string> templates;
+    std::string summary;
+  } cases[] = {
+      {{crlf({"Type=91", "P1=64", "P16=15"})},
+       "Summary: room for 1 value in 1 template."},
+      {{kRegion, kRegion, kRegion},
+       "Summary: room for 6 values in 3 templates."},
+      {{crlf({"Name=a"}), kRegion},
+       "Summary: room for 2 values in 2 templates."},
+  };
+  for (const auto& c : cases) {
+    FakeOs fake;
+    OsOverride guard(fake.table());
+    for (std::size_t i = 0; i < c.templates.size(); ++i) {
+      fake.addFile(templateName(static_cast<int>(i + 1)), c.templates[i]);
+    }
+    Preview preview = previewRun(std::nullopt);
+    const Lines report =
+        testing::reportLines(previewReport(preview, forecastRun(preview)));
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report.back(), c.summary);
+  }
+}
+
 // The run meets its failures in a fixed order: opening the input, "temp",
 // reading the input, then each template in turn, "temp" read back in the
 // first.
@@ -198,7 +226,7 @@ TEST(ForecastTest, TellsTheFirstFailureTheRunMeets) {
   TemplateScan room;
   room.room = 2;
   TemplateScan missing;
-  missing.failure = "File not found";
+  missing.whyUnreadable = "File not found";
   TemplateScan pipe;
   pipe.notAFile = true;
   InputScan input;
@@ -211,7 +239,7 @@ TEST(ForecastTest, TellsTheFirstFailureTheRunMeets) {
   pipeInput.readFailure = "I/O error 29";
   const ScratchScan none;
   ScratchScan folder;
-  folder.failure = "File access denied";
+  folder.createFailure = "File access denied";
   ScratchScan pipeScratch;
   pipeScratch.readFailure = "I/O error 29";
 
@@ -289,6 +317,11 @@ TEST(PatchMarksTest, NumbersEachPatchWhereItStartsWithoutLosingOne) {
       {122,
        {written(1, 1), written(2, 1), written(3, 60), written(63, 60)},
        "     123" + std::string(34, ' ') + "4"},
+      // Rooms of 141, 1, 1 and 1: the last three start in the last two
+      // columns, and the line grows past the chart to hold them.
+      {144,
+       {written(1, 141), written(142, 1), written(143, 1), written(144, 1)},
+       "     1" + std::string(69, ' ') + "234"},
       {3, {written(1, 3), notWritten, notWritten, notWritten}, "     1"},
       {2, {written(1, 0), written(1, 2), notWritten, notWritten}, "     2"},
   };

@@ -7,34 +7,23 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/names_and_limits.h"
 #include "tests/end_to_end_fixture.h"
 #include "tests/reference_rules.h"
+#include "tests/report_lines.h"
 
 namespace quorbel::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string counted(std::size_t count, const std::string& noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
-Lines outputLines(const std::string& output) {
-  Lines lines;
-  std::istringstream stream(output);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 // The lines that tell what the run does: one per patch, and the summary.
 Lines planLines(const std::string& output) {
   Lines plan;
-  for (const std::string& line : outputLines(output)) {
+  for (const std::string& line : reportLines(output)) {
     if (line.starts_with("Patch ") || line.starts_with("Summary: ")) {
       plan.push_back(line);
     }
@@ -223,7 +212,7 @@ TEST_P(PreviewWarningTest, WarnsOnceAndEndsWithOne) {
   put("in.raw", GetParam().input);
   RunOutcome preview = runPreview({"in.raw"});
   Lines warnings;
-  for (const std::string& line : outputLines(preview.standardOutput)) {
+  for (const std::string& line : reportLines(preview.standardOutput)) {
     if (line.starts_with("Warning: ")) warnings.push_back(line);
   }
   ASSERT_EQ(warnings.size(), 1u) << preview.standardOutput;
@@ -388,6 +377,113 @@ TEST_F(PreviewTest, ReadsNoTemplateThatIsAPipeOrADevice) {
             "run may wait forever to read.\n");
 }
 
+// The run's open of an input that is a pipe never waits, and its first end
+// test fails, as a pipe has no position; the preview does not read it.
+TEST_F(PreviewTest, ReadsNoInputThatIsAPipe) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "a Windows folder holds no pipe";
+  }
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  putFifo("in.raw");
+  RunOutcome preview = runPreview({"in.raw"});
+  EXPECT_EQ(describe(preview), "exit code 2");
+  EXPECT_NE(preview.standardOutput.find("\nInput in.raw: a pipe, not read\n"),
+            std::string::npos)
+      << preview.standardOutput;
+  EXPECT_EQ(planLines(preview.standardOutput), planOfTheRun(""))
+      << preview.standardOutput;
+}
+
+// A "temp" that is a device would take the values and keep none; the
+// preview warns of it and leaves it alone.
+TEST_F(PreviewTest, WarnsOfAScratchFileThatIsADevice) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "a Windows folder holds no device";
+  }
+  for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
+  put("in.raw", "\x10");
+  if (!putDevice("temp")) GTEST_SKIP() << "cannot make a device here";
+  RunOutcome preview = runPreview({"in.raw"});
+  EXPECT_EQ(describe(preview), "exit code 1");
+  EXPECT_NE(preview.standardOutput.find(
+                "\nWarning: temp: a device, to which the run would write the "
+                "values; delete it\n"),
+            std::string::npos)
+      << preview.standardOutput;
+  EXPECT_EQ(contents(), expected);
+}
+
+struct LinkCase {
+  const char* name;
+  // Puts the templates, at least one of them a link, and "in.raw".
+  void (*prepare)(EndToEndTest& test);
+  const char* patchLine;  // the line of the patch at which the run stops
+  friend void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class PreviewLinkTest : public PreviewTest,
+                        public ::testing::WithParamInterface<LinkCase> {};
+
+// A template that cannot be read may be a link to "temp", which the run
+// makes before it reads templates: the preview follows its links as the OS
+// does, and tells the failure or the refusal that the run then meets.
+TEST_P(PreviewLinkTest, FollowsTemplateLinksAsTheRunDoes) {
+  if (settings().command.size() > 1) {
+    GTEST_SKIP() << "the Windows preview cannot read where a link leads";
+  }
+  GetParam().prepare(*this);
+  const std::string input = expected.at("in.raw");
+  Folder before = contents();
+  RunOutcome preview = runPreview({"in.raw"});
+  EXPECT_EQ(contents(), before) << "the preview changed the folder";
+  EXPECT_EQ(describe(preview), "exit code 2");
+  const Lines plan = planLines(preview.standardOutput);
+  EXPECT_NE(std::find(plan.begin(), plan.end(), GetParam().patchLine),
+            plan.end())
+      << preview.standardOutput;
+  EXPECT_EQ(plan, planOfTheRun(input)) << preview.standardOutput;
+}
+
+constexpr char kTemplateTwoIsScratch[] =
+    "Patch 2: the run would fail: The scratch file \"temp\" would overwrite "
+    "the template \"2Template.pch\"; delete \"temp\" first.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, PreviewLinkTest,
+    ::testing::Values(
+        LinkCase{"Loop",
+                 [](EndToEndTest& t) {
+                   t.putSymlink("1Template.pch", "2Template.pch");
+                   t.putSymlink("2Template.pch", "1Template.pch");
+                   t.put("in.raw", "\x10\x20");
+                 },
+                 "Patch 1: the run would fail: Invalid filename."},
+        // Through a link in another folder, where a target from the root
+        // must not be read as one within that folder.
+        LinkCase{"TargetFromTheRoot",
+                 [](EndToEndTest& t) {
+                   t.putTemplate(1, region(1));
+                   t.putFolder("links");
+                   t.putSymlink("links/temp", t.path("temp").string());
+                   t.putSymlink("2Template.pch", "links/temp");
+                   t.put("in.raw", "\x10\x20\x30");
+                 },
+                 kTemplateTwoIsScratch},
+        // Longer than the first 256 bytes read of a target, and no longer
+        // than a name may be.
+        LinkCase{"TargetLongerThan256Bytes",
+                 [](EndToEndTest& t) {
+                   std::string target;
+                   while (target.size() < 254) target += "./";
+                   t.putTemplate(1, region(1));
+                   t.putSymlink("2Template.pch", target + "temp");
+                   t.put("in.raw", "\x10\x20\x30");
+                 },
+                 kTemplateTwoIsScratch}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) {
+      return std::string(info.param.name);
+    });
+
 // The preview reads the input for reading only: its own program file,
 // busy while it runs, is an input like any other.
 TEST_F(PreviewTest, ReadsTheInputWithoutAskingToWriteIt) {
@@ -402,22 +498,27 @@ TEST_F(PreviewTest, ReadsTheInputWithoutAskingToWriteIt) {
 }
 
 // What the permissions refuse the run is foreseen without trying it: an
-// input it may not write, a folder in which it may not make "temp".
+// input it may not write, a "temp" it may not write, a folder in which it
+// may not make "temp".
 TEST_F(PreviewTest, ForeseesWhatThePermissionsRefuse) {
   if (!runAsNobody()) GTEST_SKIP() << "cannot run the programs as nobody";
   for (int n = 1; n <= 4; ++n) putTemplate(n, region(1));
   put("in.raw", "\x10");
   openFolderToAll();
-  for (bool readOnlyFolder : {false, true}) {
-    SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "read-only input");
-    if (readOnlyFolder) {
+  for (const std::string readOnly : {"input", "temp", "folder"}) {
+    SCOPED_TRACE("read-only " + readOnly);
+    if (readOnly == "input") {
+      makeReadOnly("in.raw");
+    } else if (readOnly == "temp") {
       fs::permissions(path("in.raw"), fs::perms::all);
+      put("temp", "old values");
+      makeReadOnly("temp");
+    } else {
+      remove("temp");
       fs::permissions(path(""),
                       fs::perms::owner_write | fs::perms::group_write |
                           fs::perms::others_write,
                       fs::perm_options::remove);
-    } else {
-      makeReadOnly("in.raw");
     }
     RunOutcome preview = runPreview({"in.raw"});
     EXPECT_EQ(describe(preview), "exit code 2");

@@ -158,6 +158,10 @@ RunOutcome runCommand(const RunRequest& request) {
     if (outputFile < 0) fail("open " + *request.standardOutputPath);
   } else {
     output = makePipe();
+    // A reader that is gone from the start goes before the fork: closed
+    // after it, the child's first write could reach the pipe first on a
+    // busy machine.
+    if (request.closeOutputAfter == 0) closeFd(output.readEnd);
   }
 
   pid_t pid = ::fork();

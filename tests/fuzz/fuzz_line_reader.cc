@@ -40,12 +40,12 @@ std::vector<std::string> readerLines(const std::string& data, std::uint8_t seed,
   IoResult = 0;
   if (console) {
     fake.standardInput().data = data;
-    bind(StandardInput, "");
+    bindName(StandardInput, "");
     return readLines(StandardInput);
   }
   fake.addFile("lines", data);
   CheckedFile file;
-  bind(file, "lines");
+  bindName(file, "lines");
   textfile::openRead(file);
   require(IoResult == 0, "open failed");
   std::vector<std::string> lines = readLines(file);

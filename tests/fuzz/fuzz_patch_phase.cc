@@ -16,7 +16,7 @@
 
 #include "app/names_and_limits.h"
 #include "app/template_rewriter.h"
-#include "fileio/failure_report.h"
+#include "fileio/errors.h"
 #include "fileio/io_result.h"
 #include "tests/fake_os.h"
 #include "tests/fuzz/short_transfers.h"
