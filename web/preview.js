@@ -40,14 +40,16 @@ export function roomOf(state) {
     ? state.preview.chart.room : null;
 }
 
-// "room N", "values V...", "patch P FIRST COUNT" lines: see chart_data.cc.
+// "room N", "values V...", "patch P FIRST COUNT", "exit N" lines: see
+// chart_data.cc.
 function parseChart(text) {
-  const data = { room: 0, values: [], patches: [] };
+  const data = { room: 0, values: [], patches: [], exitCode: null };
   for (const line of text.trim().split('\n')) {
     const [word, ...numbers] = line.split(' ').filter(Boolean).map((item, i) =>
       (i === 0 ? item : Number(item)));
     if (word === 'room') data.room = numbers[0];
     if (word === 'values') data.values = numbers;
+    if (word === 'exit') data.exitCode = numbers[0];
     if (word === 'patch') {
       data.patches.push({ number: numbers[0], first: numbers[1], count: numbers[2] });
     }
@@ -63,9 +65,10 @@ async function make(state, key) {
     const { key: inputKey, ...input } = made.input ?? {};
     const result = await call('preview', { templates: made.templates.files,
       input: made.input ? input : null });
+    const chart = parseChart(result.chart);
     return {
       preview: { key, templatesKey: made.templates.key, hasInput: made.input !== null,
-        ...result, chart: parseChart(result.chart) },
+        ...result, exitCode: chart.exitCode, chart },
       busy: { preview: false },
       problems: { preview: '' },
     };

@@ -61,6 +61,20 @@ function serveFrom(FS, node, bytes) {
   };
 }
 
+// Looks `path` up once: the programs ask for the input's size at every
+// byte they read, and a lookup of its path each time costs more than all
+// the rest of a preview. The input's mount is read-only, so its answer
+// stays true for the instance's life.
+function statOnce(FS, path) {
+  const stat = FS.stat;
+  let known = null;
+  FS.stat = (asked, dontFollow) => {
+    if (asked !== path || dontFollow) return stat(asked, dontFollow);
+    known ??= stat(asked, dontFollow);
+    return known;
+  };
+}
+
 // A fresh instance of `program` whose working folder holds the templates
 // ([name, bytes] pairs) and the input {name, size, bytes}, with `answers`
 // as its standard input.
@@ -94,6 +108,7 @@ async function instance(program, templates, input, answers = '') {
     FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
       kInputMount);
     serveFrom(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node, input.bytes);
+    statOnce(FS, `${kInputMount}/${input.name}`);
     // The programs see the user's own file name, as in a console run.
     FS.symlink(`${kInputMount}/${input.name}`, input.name);
   }
@@ -152,22 +167,15 @@ async function run({ templates, input, patchName }) {
   return { transcript: text(out.stdout), exitCode: out.exitCode ?? exitCode, patches, zip };
 }
 
-// quorbel-preview's report, then the chart's numbers from a second fresh
-// instance (see chart_data.cc). A name that begins with '-' is given as
-// ./-name, as the preview takes no such name for an option.
+// quorbel-preview's report and the chart's numbers (see chart_data.cc), from
+// one fresh instance. A name that begins with '-' is given as ./-name, as
+// the preview takes no such name for an option.
 async function preview({ templates, input }) {
   const given = await programInput(input);
   const argument = given && (given.name.startsWith('-') ? `./${given.name}` : given.name);
-  const report = await instance('quorbel-preview', templates, given);
-  const exitCode = report.module.callMain(given ? [argument] : []);
-  const chart = await instance('quorbel-preview', templates, given);
-  chart.module.ccall('quorbelChartData', 'number', ['string'], [argument ?? '']);
-  return {
-    report: text(report.out.stdout),
-    errors: text(report.out.stderr),
-    exitCode: report.out.exitCode ?? exitCode,
-    chart: text(chart.out.stdout),
-  };
+  const { module, out } = await instance('quorbel-preview', templates, given);
+  const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
+  return { report: text(out.stdout), errors: text(out.stderr), chart };
 }
 
 // Reads of the user's files, done by the page: token -> {resolve, reject}.
