@@ -206,6 +206,9 @@ const kinds = {
   forget: ({ recording }) => recordings.forget(recording),
   values: ({ recording, conversion, from, count }) =>
     recordings.values(recording, conversion, from, count),
+  frames: ({ recording, first, end }) => recordings.frames(recording, first, end),
+  view: ({ recording, first, end, columns }) =>
+    recordings.view(recording, first, end, columns),
 };
 
 // Everything loads at the start, so that the page works offline once
@@ -226,7 +229,7 @@ self.onmessage = async ({ data }) => {
   const { id, kind, ...job } = data;
   try {
     const result = await kinds[kind](job);
-    self.postMessage({ id, result }, result instanceof Uint8Array ? [result.buffer] : []);
+    self.postMessage({ id, result }, ArrayBuffer.isView(result) ? [result.buffer] : []);
   } catch (error) {
     self.postMessage({ id, error: String(error?.message ?? error), unreadable: error?.unreadable,
       cancelled: error instanceof recordings.Cancelled });
