@@ -2,8 +2,11 @@
 // worker runs quorbel-preview on them and the page shows its report,
 // warnings marked out, with the chart of the values below. The templates'
 // room (the values a run can take) comes from the same call. A preview
-// made for choices since replaced never lands; the one on screen while a
-// new one is made is marked as being updated.
+// made for choices since replaced never lands, but for one made for the
+// same templates and input at an earlier Rate, Start or Length: it is
+// shown while the next is made, so that the chart follows a handle as it
+// moves. The one on screen while a new one is made is marked as being
+// updated.
 import { follow } from './latest.js';
 import { call } from './programs.js';
 import { drawChart } from './chart.js';
@@ -30,6 +33,18 @@ function previewOf(state) {
   if (given.waiting) return { wait: given.waiting };
   const input = given.problem ? null : given;
   return { key: `${templates.key}|${input?.key ?? 'no input'}`, templates, input };
+}
+
+// The preview of the choices as they are now, or null while it is made.
+export function currentPreview(state) {
+  return state.preview && state.preview.key === previewOf(state).key ? state.preview : null;
+}
+
+// The templates and the input a preview was made for, whatever the
+// settings that make a recording's bytes.
+function lineOf(state) {
+  const made = previewOf(state);
+  return made.key ? `${made.templates.key}|${state.input?.kind}${state.input?.serial}` : null;
 }
 
 // The templates' room per the preview of the templates now chosen, or
@@ -83,7 +98,10 @@ async function make(state, key) {
   }
 }
 
-follow((state) => previewOf(state).key ?? null, make);
+follow((state) => previewOf(state).key ?? null, make, {
+  overtaken: (changes, madeFrom, now) => (changes.preview && lineOf(madeFrom) !== null &&
+    lineOf(madeFrom) === lineOf(now) ? { preview: changes.preview } : null),
+});
 
 function showReport(text) {
   report.replaceChildren(...text.split(/(?<=\n)/).map((line) => {

@@ -16,8 +16,14 @@
 //   fields      the texts of Rate, Start, Length and Patch name
 //   preview     {key, report, errors, exitCode, chart} or null
 //   run         {key, patchName, transcript, exitCode, patches, zip}
+//   view        the waveform's width in columns, and the span of the
+//               recording it shows: {columns, serial, start, seconds},
+//               the span for the recording of that serial only
+//   waveform    the waveform drawn: {key, serial, first, end, rate, low,
+//               high, read} (see waveform.js), or null
+//   playing     what plays: {what: 'selection' or 'values', key}, or null
 //   problems    sentences for the steps: {templates, input, recording,
-//               preview, run, page}
+//               preview, run, play, page}
 //   busy        work under way: {preview, run, download}
 const listeners = new Set();
 
@@ -32,14 +38,18 @@ let now = Object.freeze({
   fields: { rate: '4000', start: '0', length: '', patchName: 'demo' },
   preview: null,
   run: null,
-  problems: { templates: '', input: '', recording: '', preview: '', run: '', page: '' },
+  view: { columns: 0, serial: 0, start: 0, seconds: 0 },
+  waveform: null,
+  playing: null,
+  problems: { templates: '', input: '', recording: '', preview: '', run: '', play: '',
+    page: '' },
   busy: { preview: false, run: false, download: null },
 });
 
 export const current = () => now;
 
-// Replaces the parts named in `changes`; `problems`, `fields` and `busy`
-// are merged item by item.
+// Replaces the parts named in `changes`; `problems`, `fields`, `view` and
+// `busy` are merged item by item.
 export function update(changes) {
   const before = now;
   now = Object.freeze({
@@ -47,6 +57,7 @@ export function update(changes) {
     ...changes,
     problems: { ...now.problems, ...changes.problems },
     fields: { ...now.fields, ...changes.fields },
+    view: { ...now.view, ...changes.view },
     busy: { ...now.busy, ...changes.busy },
   });
   for (const listener of listeners) listener(now, before);
