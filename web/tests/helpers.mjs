@@ -23,15 +23,17 @@ const nativePreview =
 const kTypes = {
   '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm', '.pch': 'application/octet-stream',
-  '.raw': 'application/octet-stream',
+  '.raw': 'application/octet-stream', '.webmanifest': 'application/manifest+json',
+  '.svg': 'image/svg+xml', '.png': 'image/png',
 };
 
-// Serves the site on a free port of 127.0.0.1 and counts the bytes sent,
-// by file. Cross-origin isolation lets the page measure its memory.
-export async function serve() {
+// Serves the site (or the folder `dir`) on a free port of 127.0.0.1 and
+// counts the bytes sent, by file. Cross-origin isolation lets the page
+// measure its memory.
+export async function serve(dir = siteDir) {
   const served = { bytes: 0, files: {} };
   const server = createServer((request, response) => {
-    const path = join(siteDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    const path = join(dir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
     let body;
     try {
       body = readFileSync(path.endsWith('/') ? join(path, 'index.html') : path);
@@ -55,10 +57,11 @@ export async function serve() {
 }
 
 // Debian's Chromium, headless, with a fresh profile and nothing that
-// reaches beyond this machine.
-export async function launch() {
+// reaches beyond this machine; `options` add to Playwright's.
+export async function launch(options = {}) {
   const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
   return chromium.launchPersistentContext(profile, {
+    ...options,
     executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
     acceptDownloads: true,
@@ -72,12 +75,12 @@ export async function launch() {
 // The site served and the browser started once for the tests of one file:
 // `served` and `context` as serve() and launch() give them, and open(),
 // which opens the page; any error the page throws fails the test that
-// reads the page's `errors`.
-export function siteInBrowser() {
+// reads the page's `errors`. `options` go to launch().
+export function siteInBrowser(options) {
   const site = {};
   before(async () => {
     site.served = await serve();
-    site.context = await launch();
+    site.context = await launch(options);
   });
   after(async () => {
     await site.context?.close();
