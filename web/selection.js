@@ -25,25 +25,22 @@ const kKeySteps = { ArrowRight: 0.01, ArrowUp: 0.01, ArrowLeft: -0.01, ArrowDown
 
 const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
 
-// The changes that put handle `which` at `seconds`, written with
-// `decimals` decimals: the fields, and the span in view when the handle
-// would leave it.
+// The changes that put handle `which` at `seconds`, rounded to `decimals`
+// decimals: the fields, and the span in view when the handle would leave
+// it. A handle stops at the other, and at the recording's ends.
 function placed(state, which, seconds, decimals) {
   const selection = selectionOf(state);
   const shortest = shortestOf(selection.seconds);
+  const rounded = +seconds.toFixed(decimals);
   const fields = {};
   let at;
   if (which === 'start') {
-    at = clamp(seconds, 0, selection.end - shortest);
-    fields.start = secondsText(at, decimals);
-    if (!selection.toEnd) {
-      fields.length = secondsText(selection.end - Number(fields.start),
-        Math.max(decimals, decimalsOf(state.fields.length)));
-    }
+    at = clamp(rounded, 0, selection.end - shortest);
+    fields.start = secondsText(at);
+    if (!selection.toEnd) fields.length = secondsText(selection.end - at);
   } else {
-    at = clamp(seconds, selection.start + shortest, selection.seconds);
-    fields.length = at >= selection.seconds ? ''
-      : secondsText(at - selection.start, Math.max(decimals, decimalsOf(state.fields.start)));
+    at = clamp(rounded, selection.start + shortest, selection.seconds);
+    fields.length = at >= selection.seconds ? '' : secondsText(at - selection.start);
   }
   const span = shownSpan(state);
   const place = placeOf(span, at);
@@ -73,21 +70,32 @@ function grab(which) {
     if (!handle.hasPointerCapture(event.pointerId)) return;
     const state = current();
     const span = shownSpan(state);
-    update(placed(state, which, timeAtPointer(state, event.clientX),
-      decimalsFor(span.seconds / state.view.columns)));
+    const changes = placed(state, which, timeAtPointer(state, event.clientX),
+      decimalsFor(span.seconds / state.view.columns));
+    const same = Object.entries(changes.fields).every(([name, text]) =>
+      state.fields[name] === text);
+    if (!same || changes.view) update(changes);
   });
   handle.addEventListener('keydown', (event) => {
     const state = current();
     const selection = selectionOf(state);
     const now = selection[which];
-    const text = which === 'start' ? state.fields.start : secondsText(now);
     let seconds;
-    if (event.key in kKeySteps) seconds = now + kKeySteps[event.key];
-    else if (event.key === 'Home') seconds = which === 'start' ? 0 : selection.start;
-    else if (event.key === 'End') seconds = which === 'start' ? selection.end : selection.seconds;
-    else return;
+    // A step keeps the decimals written, and at least those of 10 ms; the
+    // ends are exact.
+    let decimals = Math.max(2, decimalsOf(secondsText(now)));
+    if (event.key in kKeySteps) {
+      seconds = now + kKeySteps[event.key];
+    } else if (event.key === 'Home' || event.key === 'End') {
+      const toEnd = event.key === 'End';
+      seconds = which === 'start' ? (toEnd ? selection.end : 0)
+        : (toEnd ? selection.seconds : selection.start);
+      decimals = 6;
+    } else {
+      return;
+    }
     event.preventDefault();
-    update(placed(state, which, seconds, Math.max(2, decimalsOf(text))));
+    update(placed(state, which, seconds, decimals));
   });
 }
 grab('start');

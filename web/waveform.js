@@ -81,13 +81,23 @@ function draw(state) {
     const { low, high, rate, first, end } = drawn;
     const perColumn = (end - first) / rate / low.length;
     pen.fillStyle = style.getPropertyValue('--wave').trim();
+    // Each column reaches to the middle of the one before, so that a view
+    // close enough to show single frames draws them as a line.
+    let before = null;
     for (let column = 0; column < low.length; ++column) {
-      if (low[column] > high[column]) continue;
+      if (low[column] > high[column]) {
+        before = null;
+        continue;
+      }
       const from = x(first / rate + column * perColumn);
       const to = x(first / rate + (column + 1) * perColumn);
+      const centre = (low[column] + high[column]) / 2;
+      const highest = Math.min(1, Math.max(high[column], before ?? -1));
+      const lowest = Math.max(-1, Math.min(low[column], before ?? 1));
+      before = centre;
       if (to < 0 || from > width) continue;
-      const top = middle - Math.min(1, high[column]) * middle;
-      const bottom = middle - Math.max(-1, low[column]) * middle;
+      const top = middle - highest * middle;
+      const bottom = middle - lowest * middle;
       pen.fillRect(from, top, Math.max(1, to - from), Math.max(1, bottom - top));
     }
   }
