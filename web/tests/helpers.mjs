@@ -74,8 +74,9 @@ export async function launch(options = {}) {
 
 // The site served and the browser started once for the tests of one file:
 // `served` and `context` as serve() and launch() give them, and open(),
-// which opens the page; any error the page throws fails the test that
-// reads the page's `errors`. `options` go to launch().
+// which opens the page (after `initScript`, if given, runs in it); any
+// error the page throws fails the test that reads the page's `errors`.
+// `options` go to launch().
 export function siteInBrowser(options) {
   const site = {};
   before(async () => {
@@ -92,9 +93,10 @@ export function siteInBrowser(options) {
     await Promise.all(pages.map((page) => page.close()));
     pages = [];
   });
-  site.open = async () => {
+  site.open = async ({ initScript } = {}) => {
     const page = await site.context.newPage();
     pages.push(page);
+    if (initScript) await page.addInitScript(initScript);
     page.errors = [];
     page.on('pageerror', (error) => page.errors.push(error.message));
     page.logged = [];
