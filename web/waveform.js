@@ -120,8 +120,11 @@ new ResizeObserver(() => {
   if (columns > 0) update({ view: { columns } });
 }).observe(picture);
 
+// What the picture is drawn from: it is drawn again only when that
+// changes, not at every change of the state (a handle moved, a preview).
+const drawnFrom = (state) => [state.waveform, state.input, ...Object.values(state.view)];
+
 subscribe((state, before) => {
-  if (before && state.waveform === before.waveform && state.view === before.view &&
-    state.input === before.input) return;
+  if (before && drawnFrom(state).every((part, i) => part === drawnFrom(before)[i])) return;
   draw(state);
 });

@@ -77,8 +77,9 @@ function statOnce(FS, path) {
 
 // A fresh instance of `program` whose working folder holds the templates
 // ([name, bytes] pairs) and the input {name, size, bytes}, with `answers`
-// as its standard input.
-async function instance(program, templates, input, answers = '') {
+// as its standard input. The input may come as a promise: the instance is
+// made while its bytes are.
+async function instance(program, templates, coming, answers = '') {
   const [factory, wasm] = await load(program);
   const stdin = new TextEncoder().encode(answers);
   let read = 0;
@@ -103,6 +104,7 @@ async function instance(program, templates, input, answers = '') {
   FS.mkdir(kFolder);
   FS.chdir(kFolder);
   for (const [name, bytes] of templates) FS.writeFile(name, bytes);
+  const input = await coming;
   if (input) {
     FS.mkdir(kInputMount);
     FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
@@ -171,9 +173,8 @@ async function run({ templates, input, patchName }) {
 // one fresh instance. A name that begins with '-' is given as ./-name, as
 // the preview takes no such name for an option.
 async function preview({ templates, input }) {
-  const given = await programInput(input);
-  const argument = given && (given.name.startsWith('-') ? `./${given.name}` : given.name);
-  const { module, out } = await instance('quorbel-preview', templates, given);
+  const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
+  const { module, out } = await instance('quorbel-preview', templates, programInput(input));
   const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
   return { report: text(out.stdout), errors: text(out.stderr), chart };
 }
