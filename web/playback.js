@@ -75,10 +75,11 @@ async function valueParts(state, outputRate) {
   if (problem) return { problem };
   const given = inputGiven(state);
   if (given.problem || given.waiting) return { problem: given.problem ?? given.waiting };
-  const made = await when((now) => currentPreview(now) !== null || keyOf(now, 'values') !==
-    keyOf(state, 'values'));
+  const made = await when((now) => currentPreview(now) !== null ||
+    (now.problems.preview !== '' && !now.busy.preview) ||
+    keyOf(now, 'values') !== keyOf(state, 'values'));
   const preview = currentPreview(made);
-  if (!preview) return {};
+  if (!preview) return { problem: made.problems.preview };
   const { values } = preview.chart;
   if (values.length === 0) {
     return { problem: 'There are no values to play: the templates take none of the input.' };
