@@ -8,6 +8,7 @@
 //               themselves: {templateNames, scratchName, sampleLimit}
 //   templates   {serial, files: Map of name -> {file, bytes}}, bytes null
 //               while the file is read; `from` says which way they came
+//   inputChoices  how many inputs have been chosen, taken or refused
 //   input       the input, one of
 //                 {kind: 'file', serial, name, file, size, head, from}
 //                 {kind: 'recording', serial, name, file, sound, progress,
@@ -34,6 +35,7 @@ export const nextSerial = () => ++serial;
 let now = Object.freeze({
   facts: null,
   templates: { serial: 0, files: new Map(), from: '' },
+  inputChoices: 0,
   input: null,
   fields: { rate: '4000', start: '0', length: '', patchName: 'demo' },
   preview: null,

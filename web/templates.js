@@ -96,7 +96,7 @@ async function useExamples() {
   await Promise.all([
     now.templates.serial === pressed.templates.serial
       ? chooseTemplates(files.slice(0, -1), 'examples') : null,
-    now.input?.serial === pressed.input?.serial ? chooseInput(files.at(-1), 'examples') : null]);
+    now.inputChoices === pressed.inputChoices ? chooseInput(files.at(-1), 'examples') : null]);
 }
 
 function showList({ facts, templates }) {
