@@ -80,6 +80,8 @@ function statOnce(FS, path) {
 // as its standard input. The input may come as a promise: the instance is
 // made while its bytes are.
 async function instance(program, templates, coming, answers = '') {
+  // Its failure is the call's, once awaited below.
+  Promise.resolve(coming).catch(() => {});
   const [factory, wasm] = await load(program);
   const stdin = new TextEncoder().encode(answers);
   let read = 0;
