@@ -6,11 +6,14 @@
 //
 // A visit asks the server for the site's version (one small request,
 // which fails at once offline) and, when it is new, waits for it to be
-// installed (at most kUpdateWait): the visit opens the new version, which
-// then takes over. Every page keeps the version that opened it, to its
-// end: each request of a page (and of the workers it starts) is answered
-// from that version, whichever worker answers it, so that no page ever
-// runs a mix of two versions. A version goes once no page runs it.
+// installed (at most kUpdateWait): the visit opens the new version. Every
+// page keeps the version that opened it, to its end: each request of a
+// page (and of the workers it starts) is answered from that version,
+// whichever worker answers it, so that no page ever runs a mix of two
+// versions. The new worker takes over only once no page is open, as
+// browsers do by themselves: a page whose worker changed while it started
+// its own worker could lose that worker's requests. A version goes once
+// no page runs it.
 importScripts('site_files.js');
 
 const kPrefix = 'quorbel-';
@@ -69,14 +72,15 @@ async function pinned(clientId) {
   return text ? text.split(' ')[0] : null;
 }
 
-// Forgets the pins of the pages and workers that have gone; with
-// `versions`, also the versions that none runs. Only the worker that takes
-// over removes versions, as no other is installed meanwhile.
-async function sweep({ versions }) {
+// Forgets the pins of the pages and workers that have gone, and the
+// versions that none runs, but for this one and the one installed last.
+// While a version is being installed, its cache is not yet named as
+// installed: versions are then left alone.
+async function sweep() {
   const pins = await caches.open(kPins);
   const open = new Set((await self.clients.matchAll({ type: 'all', includeUncontrolled: true }))
     .map((client) => client.id));
-  const kept = new Set([kCache, kPins]);
+  const kept = new Set([kCache, kPins, await textOf(pins, kInstalled)]);
   for (const request of await pins.keys()) {
     const id = decodeURIComponent(new URL(request.url).pathname.split('/pins/')[1] ?? '');
     if (!id) continue;
@@ -84,7 +88,7 @@ async function sweep({ versions }) {
     if (open.has(id) || Date.now() - Number(made) < kYoungPin) kept.add(version);
     else await pins.delete(request);
   }
-  if (!versions) return;
+  if (self.registration.installing) return;
   for (const name of await caches.keys()) {
     if (name.startsWith(kPrefix) && !kept.has(name)) await caches.delete(name);
   }
@@ -152,15 +156,13 @@ async function newVersionReady() {
 }
 
 async function visit(event) {
-  // The new version cannot take over while this worker answers: the page
-  // it opens is pinned to it, and this worker answers it from it meanwhile.
-  // A browser that does not say which page a visit opens keeps this
-  // version until the new one has taken over.
+  // The page that a visit opens is pinned to the new version, which this
+  // worker answers it from. A browser that does not say which page a visit
+  // opens keeps this version until the new worker has taken over.
   if (event.resultingClientId && (await newVersionReady())) {
     const incoming = await textOf(await caches.open(kPins), kInstalled);
     if (incoming && incoming !== kCache && (await caches.has(incoming))) {
       await pin(event.resultingClientId, incoming);
-      self.registration.waiting.postMessage('take over');
       return answer(event.request, incoming);
     }
   }
@@ -176,10 +178,7 @@ async function fetched(event) {
 }
 
 self.addEventListener('install', (event) => event.waitUntil(install()));
-self.addEventListener('activate', (event) => event.waitUntil(sweep({ versions: true })));
-self.addEventListener('message', (event) => {
-  if (event.data === 'take over') self.skipWaiting();
-});
+self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
@@ -188,5 +187,5 @@ self.addEventListener('fetch', (event) => {
     return;
   }
   event.respondWith(visit(event));
-  event.waitUntil(sweep({ versions: false }));
+  event.waitUntil(sweep());
 });

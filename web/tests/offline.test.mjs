@@ -97,8 +97,14 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   assert.match(await fetched(first, 'index.html'), /<h1>Quorbel<\/h1>/);
   assert.doesNotMatch(await fetched(first, 'main.js'), /The new version/);
   assert.deepEqual([...first.errors, ...next.errors], []);
+
+  // Visits after them all open the new version.
   await first.close();
   await next.close();
+  const later = await visit(served.url);
+  assert.equal(await heading(later), 'Quorbel, new');
+  assert.deepEqual(later.errors, []);
+  await later.close();
 });
 
 test('the browser finds the page installable', async () => {
