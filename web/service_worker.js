@@ -84,7 +84,8 @@ async function sweep() {
   for (const request of await pins.keys()) {
     const id = decodeURIComponent(new URL(request.url).pathname.split('/pins/')[1] ?? '');
     if (!id) continue;
-    const [version, made] = (await textOf(pins, request)).split(' ');
+    // Another sweep may have just forgotten it.
+    const [version, made] = ((await textOf(pins, request)) ?? '').split(' ');
     if (open.has(id) || Date.now() - Number(made) < kYoungPin) kept.add(version);
     else await pins.delete(request);
   }
