@@ -1,7 +1,9 @@
 // The web page with long recordings, in headless Chromium: how soon each
 // choice and change reaches the screen, the longest task of the page's
-// main thread meanwhile, the page's memory, and the time to make all the
-// input bytes. Three runs of each; the figures go to standard output.
+// main thread meanwhile, the page's memory, the time to make all the
+// input bytes, each change to the chart while a handle is dragged, and
+// the page reopened offline. Three runs of each; the figures go to
+// standard output.
 //   node bench/web_page.mjs    (after the site's build, as for the tests)
 // A 10-minute MP3 is measured too where `lame` is installed.
 import { spawnSync } from 'node:child_process';
@@ -34,6 +36,7 @@ function longWav(name, seconds, rate, channels) {
 }
 
 const tenMinutes = longWav('ten_min.wav', 600, 44100, 2);
+const tenSeconds = longWav('ten_s.wav', 10, 44100, 2);
 const oneHour = longWav('one_hour.wav', 3600, 8000, 1);
 const mp3 = join(folder, 'ten_min.mp3');
 const haveMp3 = spawnSync('lame', ['--silent', '-b', '128', tenMinutes, mp3]).status === 0;
@@ -91,6 +94,56 @@ const longest = (page) => page.evaluate(() => Math.round(window.longest));
 const figures = {};
 const record = (name, value) => (figures[name] ??= []).push(value);
 
+// Milliseconds from each change of the input's settings during a drag of
+// the Start handle (40 steps, one every 16 ms, over half the recording) to
+// the first frame that draws a chart made for that change or a later one:
+// {median, p95}. A change that the next overtook before its chart was
+// made counts until the chart of a later one is drawn.
+async function dragTimes(page, steps = 40) {
+  await page.evaluate(async () => {
+    if (window.drag) {
+      window.drag = { changes: [], drawn: [] };
+      return;
+    }
+    const { subscribe } = await import('./state.js');
+    const { inputGiven } = await import('./choices.js');
+    window.drag = { changes: [], drawn: [] };
+    let last = inputGiven((await import('./state.js')).current()).key;
+    subscribe((state, before) => {
+      const key = inputGiven(state).key;
+      if (key !== last) window.drag.changes.push({ key, at: performance.now() });
+      last = key;
+      if (before && state.preview && state.preview !== before.preview) {
+        const made = state.preview.key.split('|')[1];
+        requestAnimationFrame((at) => window.drag.drawn.push({ key: made, at }));
+      }
+    });
+  });
+  const box = await page.getByRole('region', { name: 'Waveform' }).locator('canvas')
+    .boundingBox();
+  const grip = await page.getByRole('slider', { name: 'Start' }).boundingBox();
+  const y = grip.y + grip.height / 2;
+  await page.mouse.move(grip.x + grip.width / 2, y);
+  await page.mouse.down();
+  for (let i = 1; i <= steps; ++i) {
+    await page.mouse.move(box.x + box.width * (0.1 + (0.5 * i) / steps), y);
+    await page.waitForTimeout(16);
+  }
+  await page.mouse.up();
+  await page.waitForFunction(() => {
+    const { changes, drawn } = window.drag;
+    return drawn.some((draw) => draw.key === changes.at(-1).key);
+  }, null, { timeout: 60000 });
+  const { changes, drawn } = await page.evaluate(() => window.drag);
+  const order = new Map(changes.map((change, i) => [change.key, i]));
+  const times = changes.map((change, i) => Math.min(...drawn
+    .filter((draw) => (order.get(draw.key) ?? -1) >= i && draw.at >= change.at)
+    .map((draw) => draw.at - change.at))).sort((a, b) => a - b);
+  return { median: Math.round(times[Math.floor(times.length / 2)]),
+    p95: Math.round(times[Math.ceil(0.95 * times.length) - 1]), changes: times.length,
+    drawn: drawn.length };
+}
+
 const served = await h.serve();
 const context = await h.launch();
 try {
@@ -123,6 +176,49 @@ try {
     await Promise.all([page.waitForEvent('download', { timeout: 600000 }),
       page.getByRole('button', { name: 'Download the input bytes' }).click()]);
     record('10-minute WAV: Download the input bytes at 4000/s (ms)', Date.now() - started);
+    await page.close();
+
+    page = await freshPage(context, served);
+    await page.getByLabel('Recording').setInputFiles(tenMinutes);
+    await page.getByLabel('Preview', { exact: true })
+      .filter({ hasText: 'Input ten_min.raw: 2400000 bytes' }).waitFor({ timeout: 600000 });
+    await readWhole(page);
+    await resetLongest(page);
+    const drag = await dragTimes(page);
+    record('10-minute WAV: drag of Start, each change to the chart on screen, median (ms)',
+      drag.median);
+    record('10-minute WAV: the same, 95th percentile (ms)', drag.p95);
+    record('10-minute WAV: the same, changes / charts drawn', `${drag.changes}/${drag.drawn}`);
+    record('10-minute WAV: longest task during the drag (ms)', await longest(page));
+    await page.close();
+
+    // The same over a recording short enough to be kept in memory whole.
+    page = await freshPage(context, served);
+    await page.getByLabel('Recording').setInputFiles(tenSeconds);
+    await page.getByLabel('Preview', { exact: true })
+      .filter({ hasText: 'Input ten_s.raw: 40000 bytes' }).waitFor();
+    await readWhole(page);
+    const short = await dragTimes(page);
+    record('10-second WAV: drag of Start, each change to the chart on screen, median (ms)',
+      short.median);
+    record('10-second WAV: the same, 95th percentile (ms)', short.p95);
+    await page.close();
+
+    // Opened once, then reopened with no network.
+    page = await context.newPage();
+    await page.goto(served.url);
+    await page.getByText('This page works offline').waitFor();
+    await context.setOffline(true);
+    try {
+      await page.reload();
+      const ready = await page.evaluate(() =>
+        performance.getEntriesByType('navigation')[0].domContentLoadedEventEnd);
+      const shown = await h.timeInPage(page, 'use-examples', () =>
+        document.getElementById('preview').textContent.includes('Summary: patches'));
+      record('reload offline to the examples\' preview (ms)', Math.round(ready + shown));
+    } finally {
+      await context.setOffline(false);
+    }
     await page.close();
 
     page = await freshPage(context, served);

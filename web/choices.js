@@ -42,11 +42,8 @@ export const soundSeconds = (sound) => sound.frames / sound.rate;
 // seconds, count} or {problem}.
 export function conversionOf({ input, fields }) {
   const seconds = soundSeconds(input.sound);
-  const rate = Number(fields.rate);
-  if (fields.rate.trim() === '' || !(rate > 0) || rate > kMaxRate) {
-    return { problem: 'Rate must be a number of values a second above 0 and at most ' +
-      `${kMaxRate}, for example 4000.` };
-  }
+  const { rate, problem } = rateOf(fields);
+  if (problem) return { problem };
   const span = spanOf(fields, seconds);
   if (span.problem) return span;
   const count = valueCount(span.seconds, rate);
@@ -55,6 +52,16 @@ export function conversionOf({ input, fields }) {
       'choose a higher rate or a longer span.' };
   }
   return { rate, ...span, count };
+}
+
+// The Rate the field chooses: {rate} or {problem}.
+export function rateOf(fields) {
+  const rate = Number(fields.rate);
+  if (fields.rate.trim() === '' || !(rate > 0) || rate > kMaxRate) {
+    return { problem: 'Rate must be a number of values a second above 0 and at most ' +
+      `${kMaxRate}, for example 4000.` };
+  }
+  return { rate };
 }
 
 // The span of a recording of `seconds` that Start and Length choose:

@@ -22,14 +22,15 @@ export async function headOf(file) {
 // Takes `file` as the input, `from` the way it came. Resolves once its
 // first bytes are read.
 export async function chooseInput(file, from) {
+  const inputChoices = current().inputChoices + 1;
   const problem = inputNameProblem(file.name);
   if (problem) {
-    update({ input: null, problems: { input: problem, recording: '' } });
+    update({ inputChoices, input: null, problems: { input: problem, recording: '' } });
     return;
   }
   const input = { kind: 'file', serial: nextSerial(), name: file.name, file, size: file.size,
     head: null, from };
-  update({ input, problems: { input: '', recording: '' } });
+  update({ inputChoices, input, problems: { input: '', recording: '' } });
   let head = null;
   try {
     head = await headOf(file);

@@ -1,6 +1,8 @@
 // Makes the page as one HTML file that works when opened from disk, with
 // no server and no network: the styles, the page's modules and its worker
-// bundled by esbuild, the programs' WebAssembly and the examples inside.
+// bundled by esbuild, the programs' WebAssembly, the icon and the examples
+// inside. What only a served page uses (the service worker that keeps it
+// for use offline, its list of files, the manifest) stays out.
 //   node web/one_file.mjs SITE_FOLDER OUTPUT_HTML
 // SITE_FOLDER is the assembled site. The worker starts from the file's own
 // text, as a classic worker (a page opened from disk may start no module
@@ -64,7 +66,11 @@ const examples = Object.fromEntries(readdirSync(join(site, 'examples'))
 
 const workerSource = await bundle('worker.js', workerFiles);
 const pageSource = await bundle('main.js', pageFiles);
+// The icon inside too; no manifest, which only a served page can use.
 const html = read('index.html').toString()
+  .replace(/<link rel="icon" href="icon.svg"/, () =>
+    `<link rel="icon" href="data:image/svg+xml;base64,${base64(read('icon.svg'))}"`)
+  .replace(/ *<link rel="manifest"[^>]*>\n?/, '')
   .replace(/<link rel="stylesheet" href="style.css">/, () =>
     `<style>\n${read('style.css')}</style>`)
   .replace(/<script type="module" src="main.js"><\/script>\n?/, '')

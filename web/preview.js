@@ -2,8 +2,11 @@
 // worker runs quorbel-preview on them and the page shows its report,
 // warnings marked out, with the chart of the values below. The templates'
 // room (the values a run can take) comes from the same call. A preview
-// made for choices since replaced never lands; the one on screen while a
-// new one is made is marked as being updated.
+// made for choices since replaced never lands, but for one made for the
+// same templates and input at an earlier Rate, Start or Length: it is
+// shown while the next is made, so that the chart follows a handle as it
+// moves. The one on screen while a new one is made is marked as being
+// updated.
 import { follow } from './latest.js';
 import { call } from './programs.js';
 import { drawChart } from './chart.js';
@@ -32,6 +35,18 @@ function previewOf(state) {
   return { key: `${templates.key}|${input?.key ?? 'no input'}`, templates, input };
 }
 
+// The preview of the choices as they are now, or null while it is made.
+export function currentPreview(state) {
+  return state.preview && state.preview.key === previewOf(state).key ? state.preview : null;
+}
+
+// The templates and the input a preview was made for, whatever the
+// settings that make a recording's bytes.
+function lineOf(state) {
+  const made = previewOf(state);
+  return made.key ? `${made.templates.key}|${state.input?.kind}${state.input?.serial}` : null;
+}
+
 // The templates' room per the preview of the templates now chosen, or
 // null.
 export function roomOf(state) {
@@ -40,14 +55,16 @@ export function roomOf(state) {
     ? state.preview.chart.room : null;
 }
 
-// "room N", "values V...", "patch P FIRST COUNT" lines: see chart_data.cc.
+// "room N", "values V...", "patch P FIRST COUNT", "exit N" lines: see
+// chart_data.cc.
 function parseChart(text) {
-  const data = { room: 0, values: [], patches: [] };
+  const data = { room: 0, values: [], patches: [], exitCode: null };
   for (const line of text.trim().split('\n')) {
     const [word, ...numbers] = line.split(' ').filter(Boolean).map((item, i) =>
       (i === 0 ? item : Number(item)));
     if (word === 'room') data.room = numbers[0];
     if (word === 'values') data.values = numbers;
+    if (word === 'exit') data.exitCode = numbers[0];
     if (word === 'patch') {
       data.patches.push({ number: numbers[0], first: numbers[1], count: numbers[2] });
     }
@@ -63,9 +80,10 @@ async function make(state, key) {
     const { key: inputKey, ...input } = made.input ?? {};
     const result = await call('preview', { templates: made.templates.files,
       input: made.input ? input : null });
+    const chart = parseChart(result.chart);
     return {
       preview: { key, templatesKey: made.templates.key, hasInput: made.input !== null,
-        ...result, chart: parseChart(result.chart) },
+        ...result, exitCode: chart.exitCode, chart },
       busy: { preview: false },
       problems: { preview: '' },
     };
@@ -80,7 +98,10 @@ async function make(state, key) {
   }
 }
 
-follow((state) => previewOf(state).key ?? null, make);
+follow((state) => previewOf(state).key ?? null, make, {
+  overtaken: (changes, madeFrom, now) => (changes.preview && lineOf(madeFrom) !== null &&
+    lineOf(madeFrom) === lineOf(now) ? { preview: changes.preview } : null),
+});
 
 function showReport(text) {
   report.replaceChildren(...text.split(/(?<=\n)/).map((line) => {

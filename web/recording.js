@@ -64,14 +64,15 @@ async function decode(input) {
 // Takes `file` as a recording, `from` the way it came; resolves once it is
 // open.
 export async function chooseRecording(file, from) {
+  const inputChoices = current().inputChoices + 1;
   const problem = inputNameProblem(rawName(file.name));
   if (problem) {
-    update({ input: null, problems: { recording: problem, input: '' } });
+    update({ inputChoices, input: null, problems: { recording: problem, input: '' } });
     return;
   }
   const input = { kind: 'recording', serial: nextSerial(), name: file.name, file,
     fileId: share(file), sound: null, progress: null, from };
-  update({ input, problems: { recording: '', input: '' } });
+  update({ inputChoices, input, problems: { recording: '', input: '' } });
   let opened;
   try {
     if (file.size === 0) {

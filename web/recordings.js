@@ -1,12 +1,14 @@
 // The recordings the page has chosen, held in the worker: a WAV file is
 // read by slices through `read` (the page's reads of the user's file), as
 // far as the values asked for need it, and once whole in the background,
-// for the levels of low rates (levels.js); a file in another format comes
-// decoded by the browser, whole, and is kept here. Values are made on
-// demand (resample.js).
+// for the levels of low rates (levels.js) and the overview that the
+// waveform is drawn from (overview.js); a file in another format comes
+// decoded by the browser, whole, and is kept here. Values, views of the
+// waveform and frames to play are made on demand (resample.js).
 import { readLayout, mixFrames } from './wav.js';
 import { framesFor, valuesOf } from './resample.js';
 import { levelFor, levelFrames, levelMaker } from './levels.js';
+import { columnsOf, overviewMaker } from './overview.js';
 
 // Bytes read at a time while the whole recording is read: small enough
 // that a preview asked for meanwhile waits little.
@@ -30,7 +32,8 @@ function record(id) {
 export async function openWav(id, read, size, progress) {
   const layout = await readLayout(read, size);
   if (!layout) return null;
-  const rec = { source: { rate: layout.rate, frames: layout.frames }, layout, read, kept: null };
+  const rec = { source: { rate: layout.rate, frames: layout.frames }, layout, read, kept: null,
+    overview: overviewMaker(layout.frames) };
   recordings.set(id, rec);
   rec.complete = readWhole(rec, id, progress);
   // Waited for by the values that need the levels; a failure is told to
@@ -52,7 +55,9 @@ export function openDecoded(id, rate, channels) {
   maker.finish();
   const kept = maker.kept();
   kept[0] = mono;
-  const rec = { source: { rate, frames }, layout: null, read: null, kept };
+  const overview = overviewMaker(frames);
+  overview.push(mono);
+  const rec = { source: { rate, frames }, layout: null, read: null, kept, overview };
   rec.complete = Promise.resolve(kept);
   recordings.set(id, rec);
   return rec.source;
@@ -79,7 +84,9 @@ async function readWhole(rec, id, progress) {
     for (let first = 0; first < frames; first += step) {
       record(id);
       const end = Math.min(frames, first + step);
-      maker.push(await readFrames(rec, first, end));
+      const mono = await readFrames(rec, first, end);
+      maker.push(mono);
+      rec.overview.push(mono);
       progress(end, frames);
     }
     maker.finish();
@@ -107,4 +114,21 @@ export async function values(id, conversion, from, count) {
   const { first, end } = framesFor(rec.source, conversion, from, count);
   const samples = await readFrames(rec, first, end);
   return valuesOf(rec.source, conversion, samples, first, from, count);
+}
+
+// The mono frames [first, end) of recording `id`.
+export async function frames(id, first, end) {
+  const rec = record(id);
+  return rec.kept?.[0] ? rec.kept[0].slice(first, end) : readFrames(rec, first, end);
+}
+
+// The waveform of frames [first, end) of recording `id` in `columns`
+// columns: {low, high} of each, and `read`, the frames read so far (a
+// column not yet read has low > high).
+export async function view(id, first, end, columns) {
+  const rec = record(id);
+  const fromOverview = rec.overview.view(first, end, columns);
+  if (fromOverview) return { ...fromOverview, read: rec.overview.read() };
+  const samples = await frames(id, first, end);
+  return { ...columnsOf(samples, first, end, columns), read: rec.source.frames };
 }

@@ -8,6 +8,7 @@
 //               themselves: {templateNames, scratchName, sampleLimit}
 //   templates   {serial, files: Map of name -> {file, bytes}}, bytes null
 //               while the file is read; `from` says which way they came
+//   inputChoices  how many inputs have been chosen, taken or refused
 //   input       the input, one of
 //                 {kind: 'file', serial, name, file, size, head, from}
 //                 {kind: 'recording', serial, name, file, sound, progress,
@@ -16,8 +17,14 @@
 //   fields      the texts of Rate, Start, Length and Patch name
 //   preview     {key, report, errors, exitCode, chart} or null
 //   run         {key, patchName, transcript, exitCode, patches, zip}
+//   view        the waveform's width in columns, and the span of the
+//               recording it shows: {columns, serial, start, seconds},
+//               the span for the recording of that serial only
+//   waveform    the waveform drawn: {key, serial, first, end, rate, low,
+//               high, read} (see waveform.js), or null
+//   playing     what plays: {what: 'selection' or 'values', key}, or null
 //   problems    sentences for the steps: {templates, input, recording,
-//               preview, run, page}
+//               preview, run, play, page}
 //   busy        work under way: {preview, run, download}
 const listeners = new Set();
 
@@ -28,18 +35,23 @@ export const nextSerial = () => ++serial;
 let now = Object.freeze({
   facts: null,
   templates: { serial: 0, files: new Map(), from: '' },
+  inputChoices: 0,
   input: null,
   fields: { rate: '4000', start: '0', length: '', patchName: 'demo' },
   preview: null,
   run: null,
-  problems: { templates: '', input: '', recording: '', preview: '', run: '', page: '' },
+  view: { columns: 0, serial: 0, start: 0, seconds: 0 },
+  waveform: null,
+  playing: null,
+  problems: { templates: '', input: '', recording: '', preview: '', run: '', play: '',
+    page: '' },
   busy: { preview: false, run: false, download: null },
 });
 
 export const current = () => now;
 
-// Replaces the parts named in `changes`; `problems`, `fields` and `busy`
-// are merged item by item.
+// Replaces the parts named in `changes`; `problems`, `fields`, `view` and
+// `busy` are merged item by item.
 export function update(changes) {
   const before = now;
   now = Object.freeze({
@@ -47,6 +59,7 @@ export function update(changes) {
     ...changes,
     problems: { ...now.problems, ...changes.problems },
     fields: { ...now.fields, ...changes.fields },
+    view: { ...now.view, ...changes.view },
     busy: { ...now.busy, ...changes.busy },
   });
   for (const listener of listeners) listener(now, before);

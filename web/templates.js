@@ -74,7 +74,11 @@ function fetchExamples() {
 }
 fetchExamples();
 
+// The examples replace the templates and the input, unless one of them
+// was chosen another way while the examples were fetched: the last choice
+// wins.
 async function useExamples() {
+  const pressed = current();
   let files;
   try {
     files = await fetchExamples();
@@ -83,9 +87,11 @@ async function useExamples() {
       'Check the connection and press Use the examples again.' } });
     return;
   }
-  const templates = files.slice(0, -1);
-  await Promise.all([chooseTemplates(templates, 'examples'),
-    chooseInput(files.at(-1), 'examples')]);
+  const now = current();
+  await Promise.all([
+    now.templates.serial === pressed.templates.serial
+      ? chooseTemplates(files.slice(0, -1), 'examples') : null,
+    now.inputChoices === pressed.inputChoices ? chooseInput(files.at(-1), 'examples') : null]);
 }
 
 function showList({ facts, templates }) {

@@ -57,10 +57,27 @@ function serveFrom(FS, node, bytes) {
   };
 }
 
+// Looks `path` up once: the programs ask for the input's size at every
+// byte they read, and a lookup of its path each time costs more than all
+// the rest of a preview. The input's mount is read-only, so its answer
+// stays true for the instance's life.
+function statOnce(FS, path) {
+  const stat = FS.stat;
+  let known = null;
+  FS.stat = (asked, dontFollow) => {
+    if (asked !== path || dontFollow) return stat(asked, dontFollow);
+    known ??= stat(asked, dontFollow);
+    return known;
+  };
+}
+
 // A fresh instance of `program` whose working folder holds the templates
 // ([name, bytes] pairs) and the input {name, size, bytes}, with `answers`
-// as its standard input.
-async function instance(program, templates, input, answers = '') {
+// as its standard input. The input may come as a promise: the instance is
+// made while its bytes are.
+async function instance(program, templates, coming, answers = '') {
+  // Its failure is the call's, once awaited below.
+  Promise.resolve(coming).catch(() => {});
   const [factory, wasm] = await load(program);
   const stdin = new TextEncoder().encode(answers);
   let read = 0;
@@ -87,11 +104,13 @@ async function instance(program, templates, input, answers = '') {
   FS.mkdir(kFolder);
   FS.chdir(kFolder);
   for (const [name, bytes] of templates) FS.writeFile(name, bytes);
+  const input = await coming;
   if (input) {
     FS.mkdir(kInputMount);
     FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
       kInputMount);
     serveFrom(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node, input.bytes);
+    statOnce(FS, `${kInputMount}/${input.name}`);
     // The programs see the user's own file name, as in a console run.
     FS.symlink(`${kInputMount}/${input.name}`, input.name);
   }
@@ -150,22 +169,14 @@ async function run({ templates, input, patchName }) {
   return { transcript: text(out.stdout), exitCode: out.exitCode ?? exitCode, patches, zip };
 }
 
-// quorbel-preview's report, then the chart's numbers from a second fresh
-// instance (see chart_data.cc). A name that begins with '-' is given as
-// ./-name, as the preview takes no such name for an option.
+// quorbel-preview's report and the chart's numbers (see chart_data.cc), from
+// one fresh instance. A name that begins with '-' is given as ./-name, as
+// the preview takes no such name for an option.
 async function preview({ templates, input }) {
-  const given = await programInput(input);
-  const argument = given && (given.name.startsWith('-') ? `./${given.name}` : given.name);
-  const report = await instance('quorbel-preview', templates, given);
-  const exitCode = report.module.callMain(given ? [argument] : []);
-  const chart = await instance('quorbel-preview', templates, given);
-  chart.module.ccall('quorbelChartData', 'number', ['string'], [argument ?? '']);
-  return {
-    report: text(report.out.stdout),
-    errors: text(report.out.stderr),
-    exitCode: report.out.exitCode ?? exitCode,
-    chart: text(chart.out.stdout),
-  };
+  const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
+  const { module, out } = await instance('quorbel-preview', templates, programInput(input));
+  const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
+  return { report: text(out.stdout), errors: text(out.stderr), chart };
 }
 
 // Reads of the user's files, done by the page: token -> {resolve, reject}.
@@ -196,6 +207,9 @@ const kinds = {
   forget: ({ recording }) => recordings.forget(recording),
   values: ({ recording, conversion, from, count }) =>
     recordings.values(recording, conversion, from, count),
+  frames: ({ recording, first, end }) => recordings.frames(recording, first, end),
+  view: ({ recording, first, end, columns }) =>
+    recordings.view(recording, first, end, columns),
 };
 
 // Everything loads at the start, so that the page works offline once
@@ -216,7 +230,7 @@ self.onmessage = async ({ data }) => {
   const { id, kind, ...job } = data;
   try {
     const result = await kinds[kind](job);
-    self.postMessage({ id, result }, result instanceof Uint8Array ? [result.buffer] : []);
+    self.postMessage({ id, result }, ArrayBuffer.isView(result) ? [result.buffer] : []);
   } catch (error) {
     self.postMessage({ id, error: String(error?.message ?? error), unreadable: error?.unreadable,
       cancelled: error instanceof recordings.Cancelled });

@@ -7,7 +7,9 @@ import { unzipSync } from 'fflate';
 import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
-const site = h.siteInBrowser();
+// Without the service worker, as the page opened from a file: what it
+// loads at its start is all it needs, and the figures count what it loads.
+const site = h.siteInBrowser({ serviceWorkers: 'block' });
 
 const preview = (page) => page.labelled('Preview');
 

@@ -1,0 +1,191 @@
+// Hearing before writing: Play the selection plays the recording itself
+// (the mean of its channels, as it is made into bytes) from Start for
+// Length; Play the values plays the values that reach the patches, those
+// the preview counts as used, each held for 1/Rate s at the level
+// (v - 63.5) / 63.5: what the patches will hold, with its 7-bit steps. An
+// input file's values play the same way. Each button stops the other and
+// reads Stop while it plays. Web Audio plays them, fed by parts, so that
+// a long selection needs no more memory than a short one.
+import { current, subscribe, update, when } from './state.js';
+import { call } from './programs.js';
+import { currentPreview } from './preview.js';
+import { inputGiven, rateOf, spanOf, soundSeconds, templatesGiven } from './choices.js';
+import { say, unreadable } from './messages.js';
+
+const buttons = {
+  selection: document.getElementById('play-selection'),
+  values: document.getElementById('play-values'),
+};
+const kNames = { selection: 'Play the selection', values: 'Play the values' };
+const status = document.getElementById('play-status');
+
+// Frames of sound handed to Web Audio at a time, and how far ahead of the
+// sound heard the next part is handed over.
+const kPartFrames = 1 << 16;
+const kAheadSeconds = 1;
+// The rates every browser plays a buffer at; others are held at the
+// rate of the audio output.
+const kLowestRate = 8000;
+const kHighestRate = 96000;
+
+// Made at the first press: browsers start sound only after a user's
+// gesture.
+let audio = null;
+// The sound under way: {key, sources, stopped}.
+let playing = null;
+
+// The choices that `what` plays, as a key: playing stops when they change.
+function keyOf(state, what) {
+  const { fields } = state;
+  if (what === 'selection') {
+    return `selection|${state.input?.serial}|${fields.start}|${fields.length}`;
+  }
+  return `values|${templatesGiven(state)?.key}|${inputGiven(state).key}|${fields.rate}`;
+}
+
+// Parts of the selection of the recording: {samples, rate} each, or a
+// {problem}.
+function selectionParts(state) {
+  const { input } = state;
+  if (input?.kind !== 'recording' || !input.sound) {
+    return { problem: 'Play the selection needs a recording: choose one under Recording.' };
+  }
+  const span = spanOf(state.fields, soundSeconds(input.sound));
+  if (span.problem) return span;
+  const { rate, frames } = input.sound;
+  const first = Math.round(span.start * rate);
+  const end = Math.min(frames, Math.max(first + 1, Math.round((span.start + span.seconds) * rate)));
+  return {
+    async *parts() {
+      for (let from = first; from < end; from += kPartFrames) {
+        yield { samples: await call('frames', { recording: input.serial, first: from,
+          end: Math.min(end, from + kPartFrames) }), rate };
+      }
+    },
+  };
+}
+
+// The level of value v.
+const level = (value) => (value - 63.5) / 63.5;
+
+// Parts of the used values, each held for 1/Rate s: sample j of the
+// output, at `outputRate`, holds value floor(j * rate / outputRate).
+async function valueParts(state, outputRate) {
+  const { rate, problem } = rateOf(state.fields);
+  if (problem) return { problem };
+  const given = inputGiven(state);
+  if (given.problem || given.waiting) return { problem: given.problem ?? given.waiting };
+  const made = await when((now) => currentPreview(now) !== null ||
+    (now.problems.preview !== '' && !now.busy.preview) ||
+    keyOf(now, 'values') !== keyOf(state, 'values'));
+  const preview = currentPreview(made);
+  if (!preview) return { problem: made.problems.preview };
+  const { values } = preview.chart;
+  if (values.length === 0) {
+    return { problem: 'There are no values to play: the templates take none of the input.' };
+  }
+  const total = Math.ceil((values.length * outputRate) / rate);
+  return {
+    async *parts() {
+      for (let from = 0; from < total; from += kPartFrames) {
+        const samples = new Float32Array(Math.min(kPartFrames, total - from));
+        for (let i = 0; i < samples.length; ++i) {
+          samples[i] = level(values[Math.min(values.length - 1,
+            Math.floor(((from + i) * rate) / outputRate))]);
+        }
+        yield { samples, rate: outputRate };
+      }
+    },
+  };
+}
+
+// `samples` at `rate` as a buffer: at the rate itself where every browser
+// plays it, else each sample held at the audio output's rate.
+function bufferOf(samples, rate) {
+  if (rate >= kLowestRate && rate <= kHighestRate) {
+    const buffer = audio.createBuffer(1, samples.length, rate);
+    buffer.copyToChannel(samples, 0);
+    return buffer;
+  }
+  const outputRate = audio.sampleRate;
+  const held = new Float32Array(Math.max(1, Math.floor((samples.length * outputRate) / rate)));
+  for (let j = 0; j < held.length; ++j) held[j] = samples[Math.floor((j * rate) / outputRate)];
+  const buffer = audio.createBuffer(1, held.length, outputRate);
+  buffer.copyToChannel(held, 0);
+  return buffer;
+}
+
+const pause = (seconds) => new Promise((resolve) => { setTimeout(resolve, seconds * 1000); });
+
+function stop() {
+  if (!playing) return;
+  playing.stopped = true;
+  for (const source of playing.sources) source.stop();
+  playing = null;
+}
+
+async function play(what) {
+  const state = current();
+  const key = keyOf(state, what);
+  update({ playing: { what, key }, problems: { play: '' } });
+  const sound = { key, sources: [], stopped: false };
+  playing = sound;
+  const stillPlaying = () => !sound.stopped && current().playing?.key === key;
+  try {
+    await audio.resume();
+    const made = what === 'selection' ? selectionParts(state)
+      : await valueParts(state, audio.sampleRate);
+    if (made.problem || !made.parts) {
+      if (stillPlaying()) update({ playing: null, problems: { play: made.problem ?? '' } });
+      return;
+    }
+    let at = audio.currentTime + 0.05;
+    let last = null;
+    for await (const { samples, rate } of made.parts()) {
+      if (!stillPlaying()) return;
+      const source = audio.createBufferSource();
+      source.buffer = bufferOf(samples, rate);
+      source.connect(audio.destination);
+      source.start(at);
+      sound.sources.push(source);
+      last = source;
+      at += source.buffer.duration;
+      await pause(at - kAheadSeconds - audio.currentTime);
+    }
+    if (!last) return;
+    last.addEventListener('ended', () => {
+      if (stillPlaying()) update({ playing: null });
+    });
+  } catch (error) {
+    if (!stillPlaying() || error.cancelled) return;
+    update({ playing: null, problems: { play: error.unreadable
+      ? unreadable(error.unreadable.name) : `The sound could not be played: ${error.message}.` } });
+  }
+}
+
+for (const [what, button] of Object.entries(buttons)) {
+  button.addEventListener('click', () => {
+    const was = current().playing?.what;
+    stop();
+    if (was === what) {
+      update({ playing: null });
+      return;
+    }
+    audio ??= new AudioContext();
+    play(what);
+  });
+}
+
+subscribe((state) => {
+  // What plays stops when the choice it plays changes.
+  if (state.playing && state.playing.key !== keyOf(state, state.playing.what)) {
+    update({ playing: null });
+    return;
+  }
+  if (!state.playing) stop();
+  for (const [what, button] of Object.entries(buttons)) {
+    const text = state.playing?.what === what ? 'Stop' : kNames[what];
+    if (button.textContent !== text) button.textContent = text;
+  }
+  say(status, state.problems.play);
+});
