@@ -32,6 +32,7 @@ export async function launch({ viewport }) {
 function driverPage(page) {
   return {
     goto: (url) => page.goto(url),
+    reload: () => page.reload(),
     evaluate: (source, args) => page.evaluate(apply, [source, ...args]),
     elements: async (source, args) => {
       const array = await page.evaluateHandle(apply, [source, ...args]);
@@ -50,7 +51,25 @@ function driverPage(page) {
       return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
     },
     resize: (width, height) => page.setViewportSize({ width, height }),
-    screenshot: (path) => page.screenshot({ path, fullPage: true }),
+    pointerMove: (x, y) => page.mouse.move(x, y),
+    pointerDown: () => page.mouse.down(),
+    pointerUp: () => page.mouse.up(),
+    wheel: async (x, y, deltaY) => {
+      await page.mouse.move(x, y);
+      await page.mouse.wheel(0, deltaY);
+    },
+    press: (key) => page.keyboard.press(key),
+    screenshot: (path, fullPage) => page.screenshot({ path, fullPage }),
+    installabilityErrors: async () => {
+      const session = await page.context().newCDPSession(page);
+      try {
+        const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
+        const { errors } = await session.send('Page.getAppManifest');
+        return [...installabilityErrors, ...errors];
+      } finally {
+        await session.detach();
+      }
+    },
     close: () => page.close(),
   };
 }
