@@ -8,7 +8,10 @@ import { chromium } from 'playwright-core';
 // Runs the function of `source` on the arguments that follow it.
 const apply = ([source, ...args]) => new Function(`return (${source})`)()(...args);
 
-export async function launch({ viewport }) {
+// Debian's Chromium with a fresh profile and nothing that reaches beyond
+// this machine, as Playwright's own browser context: the bench drives it
+// so. Closing the context removes the profile.
+export async function launchContext({ viewport }) {
   const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
@@ -19,13 +22,16 @@ export async function launch({ viewport }) {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--enable-blink-features=ForceEagerMeasureMemory'],
   });
+  context.on('close', () => rmSync(profile, { recursive: true, force: true }));
+  return context;
+}
+
+export async function launch({ viewport }) {
+  const context = await launchContext({ viewport });
   return {
     newPage: async () => driverPage(await context.newPage()),
     setOffline: (on) => context.setOffline(on),
-    close: async () => {
-      await context.close();
-      rmSync(profile, { recursive: true, force: true });
-    },
+    close: () => context.close(),
   };
 }
 

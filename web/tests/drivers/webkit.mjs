@@ -106,16 +106,17 @@ export async function launch({ viewport }) {
     killAll();
     throw error;
   }
-  // Each page has a window of its own but the first, which stays while the
-  // session lasts (it would end with its last window): a page is its next
-  // one when no other is open there.
+  // Each page has a window of its own (a tab behind another would not
+  // draw, and its animation frames would never come), but the first,
+  // which stays while the session lasts (it would end with its last
+  // window): a page is its next one when no other is open there.
   const windows = { first: await session.getWindowHandle(), firstOpen: false, current: null };
   windows.current = windows.first;
   return {
     newPage: async () => {
       let handle = windows.first;
       if (windows.firstOpen) {
-        ({ handle } = await session.createWindow('tab'));
+        ({ handle } = await session.createWindow('window'));
         await session.switchToWindow(handle);
         windows.current = handle;
         await session.setWindowRect(null, null, viewport.width, viewport.height);
