@@ -10,6 +10,8 @@ import { spawnSync } from 'node:child_process';
 import { writeFileSync, mkdtempSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { serve } from '../web/tests/browser.mjs';
+import { launchContext } from '../web/tests/drivers/chromium.mjs';
 import * as h from '../web/tests/helpers.mjs';
 
 const kRuns = 3;
@@ -144,8 +146,8 @@ async function dragTimes(page, steps = 40) {
     drawn: drawn.length };
 }
 
-const served = await h.serve();
-const context = await h.launch();
+const served = await serve();
+const context = await launchContext({ viewport: { width: 1000, height: 1400 } });
 try {
   for (let run = 0; run < kRuns; ++run) {
     let page = await freshPage(context, served);

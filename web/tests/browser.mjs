@@ -7,7 +7,7 @@
 // A driver (drivers/<engine>.mjs) exports launch({ viewport }), giving
 // { newPage(), close() } and, only where the driver has it, setOffline(on);
 // a driver's page has
-//   goto(url)
+//   goto(url), reload()      each once the page has loaded
 //   evaluate(source, args)   runs the function of `source` on `args` (JSON
 //                            values and elements, not elements inside
 //                            values) in the page; its settled result, as
@@ -22,7 +22,16 @@
 //   download(click)          runs click() and gives the file it saved,
 //                            { name, bytes }
 //   resize(width, height)    the page's view in CSS pixels
-//   screenshot(path), close()
+//   pointerMove(x, y)        the mouse moved to x, y (whole CSS pixels of
+//                            the view); pointerDown(), pointerUp(): its
+//                            main button; wheel(x, y, deltaY): its wheel
+//                            turned there by deltaY pixels
+//   press(key)               the key `key` (as KeyboardEvent.key names it)
+//                            pressed and released on the focused element
+//   screenshot(path, fullPage), close()
+//   installabilityErrors()   only where the engine tells them: what keeps
+//                            the browser from offering to install the page
+import { createHash } from 'node:crypto';
 import { createServer } from 'node:http';
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { dirname, extname, join, resolve } from 'node:path';
@@ -50,9 +59,15 @@ const kLacks = {
   chromium: {},
   firefox: {
     measureMemory: 'Firefox has no performance.measureUserAgentSpecificMemory',
+    installability: 'no driver of Firefox says whether a page is installable ' +
+      '(Chromium\'s own protocol alone does)',
+    sound: 'Firefox plays sound only through a sound server, and none runs here: its ' +
+      'AudioContext stays suspended',
   },
   webkit: {
     measureMemory: 'WebKit has no performance.measureUserAgentSpecificMemory',
+    installability: 'no driver of WebKit says whether a page is installable ' +
+      '(Chromium\'s own protocol alone does)',
   },
 };
 
@@ -87,7 +102,8 @@ const kViewport = { width: 1000, height: 1400 };
 const kTypes = {
   '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm', '.pch': 'application/octet-stream',
-  '.raw': 'application/octet-stream',
+  '.raw': 'application/octet-stream', '.png': 'image/png', '.svg': 'image/svg+xml',
+  '.webmanifest': 'application/manifest+json',
 };
 
 // Put first into every page the server sends: the page's uncaught errors
@@ -117,36 +133,75 @@ for (const level of ['log', 'info', 'warn', 'error']) {
 }
 </script>`;
 
-// The page `html` with the recorder first in its head.
-export function withRecorder(html) {
-  return Buffer.from(html.toString('utf8').replace(/<head[^>]*>/i, (head) => head + kRecorder));
+// The page `html` with the recorder first in its head, and the script of
+// the function `inject`, if given, run next, before the page's own.
+export function withRecorder(html, inject) {
+  const scripts = kRecorder + (inject ? `<script>(${inject})();</script>` : '');
+  return Buffer.from(html.toString('utf8').replace(/<head[^>]*>/i, (head) => head + scripts));
+}
+
+// The list of the site's files that its service worker keeps
+// (offline_files.js), with each page's digest that of the page as served:
+// what the build listed is the page without the tests' scripts.
+function relisted(list, pageAt) {
+  return Buffer.from(list.toString('utf8').replace(/'([^']+\.html)': '[0-9a-f]{64}'/g,
+    (entry, name) => {
+      const page = pageAt(name);
+      return page ? `'${name}': '${createHash('sha256').update(page).digest('hex')}'` : entry;
+    }));
 }
 
 // Serves the site (or the folder `root`) on a free port of 127.0.0.1 and
 // counts the bytes sent, by file. Cross-origin isolation lets the page
-// measure its memory. While `offline` is set, it drops every request
-// unanswered, as a network that is gone does.
-export async function serve(root = siteDir) {
+// measure its memory. Every page gets the recorder and the script of
+// `inject` (withRecorder). Without `serviceWorker`, the site has none: as
+// the page opened from a file, what it loads is all it has. While
+// `offline` is set, the server drops every request unanswered, as a
+// network that is gone does; hold(path) keeps back the answers to `path`
+// until the function it gives is called.
+export async function serve(root = siteDir, { inject, serviceWorker = true } = {}) {
   const served = { bytes: 0, files: {}, offline: false };
-  const server = createServer((request, response) => {
+  const held = new Map();
+  served.hold = (path) => {
+    let release;
+    held.set(path, new Promise((resolve) => { release = resolve; }));
+    return () => {
+      held.delete(path);
+      release();
+    };
+  };
+  const read = (name) => {
+    const file = join(root, name);
+    try {
+      return readFileSync(name.endsWith('/') ? join(file, 'index.html') : file);
+    } catch {
+      return null;
+    }
+  };
+  const server = createServer(async (request, response) => {
     if (served.offline) {
       request.socket.destroy();
       return;
     }
-    const path = join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    const file = path.endsWith('/') ? join(path, 'index.html') : path;
-    let body;
-    try {
-      body = readFileSync(file);
-    } catch {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    await held.get(name);
+    const type = extname(name.endsWith('/') ? 'index.html' : name);
+    let body = serviceWorker || name !== '/service_worker.js' ? read(name) : null;
+    if (body === null) {
       response.writeHead(404).end();
       return;
     }
     served.bytes += body.length;
     served.files[request.url] = body.length;
-    if (extname(file) === '.html') body = withRecorder(body);
+    if (type === '.html') body = withRecorder(body, inject);
+    if (name === '/offline_files.js') {
+      body = relisted(body, (page) => {
+        const html = read(`/${page}`);
+        return html && withRecorder(html, inject);
+      });
+    }
     response.writeHead(200, {
-      'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream',
+      'Content-Type': kTypes[type] ?? 'application/octet-stream',
       'Cross-Origin-Opener-Policy': 'same-origin',
       'Cross-Origin-Embedder-Policy': 'require-corp',
       'Cache-Control': 'no-store',
@@ -168,23 +223,34 @@ export async function launch() {
   return driver.launch({ viewport: kViewport });
 }
 
-// The site (or the folder `root`) served and the browser started once for
-// the tests of one file: `served` as serve() gives it, open(), which opens
-// the page, and offline(on). Each test's pages are closed after it.
-export function siteInBrowser(root = siteDir) {
+// The site (or the folder `root`) served with `options` (as serve() takes
+// them) and the browser started once for the tests of one file: `served`
+// as serve() gives it; open(), which opens the page; serve(), which serves
+// another folder (or the site afresh), with these options or others, at an
+// address of its own, to open there; and offline(on). Each test's pages
+// are closed after it.
+export function siteInBrowser(root = siteDir, options = {}) {
   const site = {};
+  const servers = [];
   let browser;
+  site.serve = async (folder = root, given = options) => {
+    const served = await serve(folder, given);
+    servers.push(served);
+    return served;
+  };
   before(async () => {
-    site.served = await serve(root);
+    site.served = await site.serve();
     browser = await launch();
   });
   after(async () => {
     await browser?.close();
-    await site.served?.close();
+    // After the browser: a server waits for the browser's connections.
+    await Promise.all(servers.map((served) => served.close()));
   });
   let pages = [];
   afterEach(async () => {
-    await Promise.all(pages.map((page) => page.close()));
+    // One after another: a driver may move between the pages' windows.
+    for (const page of pages) await page.close();
     pages = [];
   });
   site.open = async (path = '') => {
@@ -192,18 +258,21 @@ export function siteInBrowser(root = siteDir) {
     pages.push(page);
     // A path of the site, or an address of its own such as a file's.
     await page.driver.goto(/^[a-z]+:/.test(path) ? path : site.served.url + path);
-    await page.until(async () => (await page.driver.evaluate(source.loaded, [])) || undefined,
-      'the page to load');
+    await loaded(page);
     return page;
   };
-  // Cuts the page off the network, or joins it again: the server answers
-  // nothing, and the browser, where its driver can, is offline as well.
+  // Cuts the pages off the network, or joins them again: the servers
+  // answer nothing, and the browser, where its driver can, is offline as
+  // well.
   site.offline = async (on) => {
-    site.served.offline = on;
+    for (const served of servers) served.offline = on;
     await browser.setOffline?.(on);
   };
   return site;
 }
+
+const loaded = (page) => page.until(async () =>
+  (await page.driver.evaluate(source.loaded, [])) || undefined, 'the page to load');
 
 // Functions run in the page, each on its own: a driver sends their source.
 const inPage = {
@@ -235,6 +304,24 @@ const inPage = {
     const hit = document.elementFromPoint(x + width / 2, y + height / 2);
     return box() === before && hit !== null && element.contains(hit);
   },
+  // The element's box in the view, brought into it first if need be.
+  box: (element) => {
+    element.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+    const { x, y, width, height } = element.getBoundingClientRect();
+    return { x, y, width, height };
+  },
+  focus: (element) => element.focus(),
+  // What the element's accessible name is made of (its text, labels and
+  // ARIA names), while it is shown; null once it is not.
+  nameOf: (element) => {
+    if (!element.isConnected || !(element.checkVisibility?.() ??
+      element.getClientRects().length > 0)) return null;
+    const byId = (ids) => (ids ?? '').split(/\s+/)
+      .map((id) => document.getElementById(id)?.textContent ?? '');
+    return JSON.stringify([element.textContent, element.getAttribute('aria-label'),
+      byId(element.getAttribute('aria-labelledby')), [...(element.labels ?? [])]
+        .map((label) => label.textContent), element.getAttribute('role'), element.title]);
+  },
   textContent: (element) => element.textContent,
   value: (element) => element.value,
   attribute: (element, name) => element.getAttribute(name),
@@ -263,6 +350,7 @@ class Page {
   #named = new Map();
   #closed = false;
   #resized = false;
+  #pointer = { x: 0, y: 0 };
 
   constructor(driver) {
     this.driver = driver;
@@ -337,8 +425,48 @@ class Page {
     return this.driver.evaluate(source.said, []);
   }
 
-  screenshot(path) {
-    return this.driver.screenshot(path);
+  // Saves a PNG of the whole page, or of what the view shows.
+  screenshot(path, { fullPage = true } = {}) {
+    return this.driver.screenshot(path, fullPage);
+  }
+
+  // Loads the page again, as the browser's Reload does.
+  async reload() {
+    this.#named.clear();
+    await this.driver.reload();
+    await loaded(this);
+  }
+
+  // The mouse, at whole CSS pixels of the view: moved to `x`, `y` in
+  // `steps` even steps from where it is, its button pressed and released,
+  // its wheel turned by `deltaY` pixels where it is.
+  async pointerMove(x, y, steps = 1) {
+    const from = this.#pointer;
+    for (let i = 1; i <= steps; ++i) {
+      this.#pointer = { x: Math.round(from.x + ((x - from.x) * i) / steps),
+        y: Math.round(from.y + ((y - from.y) * i) / steps) };
+      await this.driver.pointerMove(this.#pointer.x, this.#pointer.y);
+    }
+  }
+
+  pointerDown() {
+    return this.driver.pointerDown();
+  }
+
+  pointerUp() {
+    return this.driver.pointerUp();
+  }
+
+  wheel(deltaY) {
+    return this.driver.wheel(this.#pointer.x, this.#pointer.y, deltaY);
+  }
+
+  // What keeps the browser from offering to install the page, as the
+  // browser says it: none where it is installable. Only where the engine
+  // tells (lacks('installability')).
+  installabilityErrors() {
+    if (!this.driver.installabilityErrors) throw new Error(lacks('installability'));
+    return this.driver.installabilityErrors();
   }
 
   // Makes the page's view `width` × `height` CSS pixels, as a phone's,
@@ -364,11 +492,12 @@ class Page {
     }
   }
 
-  async #stillShown(element) {
+  // What the element's name is made of, while it is shown; null once not.
+  async #nameOf(element) {
     try {
-      return (await this.driver.elements(source.shown, [element])).length === 1;
+      return await this.driver.evaluate(source.nameOf, [element]);
     } catch {
-      return false; // WebDriver refuses an element gone from the page
+      return null; // WebDriver refuses an element gone from the page
     }
   }
 
@@ -378,14 +507,18 @@ class Page {
     return record;
   }
 
-  // An element found by its name, kept while it stays in the page, shown:
-  // finding one by name is slow in some engines (250 ms in Firefox).
+  // An element found by its name, kept while it stays in the page, shown,
+  // with what its name is made of unchanged (a button that now reads Stop
+  // is no longer Play): finding one by name is slow in some engines
+  // (250 ms in Firefox).
   #target(what, find) {
     return new Target(this, what, async () => {
       const kept = this.#named.get(what);
-      if (kept && await this.#stillShown(kept)) return [kept];
+      if (kept && await this.#nameOf(kept.element) === kept.name) return [kept.element];
       const found = await this.driver.elements(source.shown, await find());
-      if (found.length === 1) this.#named.set(what, found[0]);
+      if (found.length === 1) {
+        this.#named.set(what, { element: found[0], name: await this.#nameOf(found[0]) });
+      }
       return found;
     });
   }
@@ -459,6 +592,25 @@ class Target {
   // Chooses the files at `paths` (one path or several) in a file chooser.
   async setFiles(paths) {
     await this.#page.driver.setFiles(await this.#one(), [paths].flat());
+  }
+
+  // Types the keys named `keys` (as KeyboardEvent.key names them), one
+  // after another, into the element, focused.
+  async press(...keys) {
+    await this.#evaluate(source.focus, await this.#one());
+    for (const key of keys) await this.#page.driver.press(key);
+  }
+
+  // The element's box, { x, y, width, height }, in CSS pixels of the view,
+  // which is scrolled to show it if it does not.
+  async box() {
+    return this.#evaluate(source.box, await this.#one());
+  }
+
+  // Runs `f` on the element and `args` (JSON values) in the page, and
+  // gives its settled result.
+  async evaluate(f, ...args) {
+    return this.#evaluate(`${f}`, await this.#one(), ...args);
   }
 
   async text() {

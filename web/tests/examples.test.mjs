@@ -9,7 +9,7 @@ import * as h from './helpers.mjs';
 
 // Without the service worker, as the page opened from a file: what it
 // loads at its start is all it needs, and the figures count what it loads.
-const site = h.siteInBrowser({ serviceWorkers: 'block' });
+const site = h.siteInBrowser(h.siteDir, { serviceWorker: false });
 
 const preview = (page) => page.labelled('Preview');
 

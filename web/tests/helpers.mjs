@@ -9,7 +9,7 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { buildDir, withRecorder } from './browser.mjs';
 
-export { buildDir, engine, lacks, recordFigure, siteInBrowser } from './browser.mjs';
+export { buildDir, engine, lacks, recordFigure, siteDir, siteInBrowser } from './browser.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 export const examplesDir = join(root, 'examples');
@@ -74,7 +74,7 @@ export function filesOnDisk(files) {
 // `button` until `done()` holds in the page (checked at every change of
 // its content).
 export function timeInPage(page, button, done) {
-  return page.evaluate((id, test) => new Promise((resolve) => {
+  return page.evaluate(([id, test]) => new Promise((resolve) => {
     const holds = new Function(`return (${test})()`);
     const start = performance.now();
     const observer = new MutationObserver(() => {
@@ -85,7 +85,7 @@ export function timeInPage(page, button, done) {
     observer.observe(document.body, { subtree: true, childList: true, attributes: true,
       characterData: true });
     document.getElementById(id).click();
-  }), button, done.toString());
+  }), [button, done.toString()]);
 }
 
 // Resolves once `holds()` does, checking every few milliseconds; fails
@@ -94,6 +94,13 @@ export async function until(holds) {
   for (const start = Date.now(); !holds(); await new Promise((resolve) => setTimeout(resolve, 5))) {
     if (Date.now() - start > 30000) throw new Error(`still not so: ${holds}`);
   }
+}
+
+// Waits until the preview is made from what the page shows now.
+export function previewUpToDate(page) {
+  const preview = page.labelled('Preview');
+  return page.until(async () => (await preview.attribute('aria-busy')) === 'false' || undefined,
+    'the preview to be up to date');
 }
 
 // Presses Run and waits for the exit code the run shows; a run that shows

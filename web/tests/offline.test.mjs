@@ -4,60 +4,49 @@
 // finds it installable. Each test serves its own copy of the site, which
 // it may change as a new build would.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { spawnSync } from 'node:child_process';
 import { cpSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { test } from './browser.mjs';
 import * as h from './helpers.mjs';
-import { relist } from './sound.mjs';
 
-let context;
-// Closed after the browser: the server waits for the browser's connections.
-const servers = [];
-before(async () => { context = await h.launch(); });
-after(async () => {
-  await context?.close();
-  await Promise.all(servers.map((served) => served.close()));
-});
+const site = h.siteInBrowser();
+const preview = (page) => page.labelled('Preview');
 
-const preview = (page) => page.getByLabel('Preview', { exact: true });
-
-// A copy of the site, served: {dir, served}.
+// A copy of the site, served at an address of its own: {dir, served}.
 async function siteCopy() {
   const dir = mkdtempSync(join(tmpdir(), 'quorbel-site-'));
   cpSync(h.siteDir, dir, { recursive: true });
-  const served = await h.serve(dir);
-  servers.push(served);
-  return { dir, served };
+  return { dir, served: await site.serve(dir) };
 }
 
-// Opens the page at `url`; any error it throws goes to its `errors`.
-async function visit(url) {
-  const page = await context.newPage();
-  page.errors = [];
-  page.on('pageerror', (error) => page.errors.push(error.message));
-  await page.goto(url);
-  return page;
+// The copy's list of the files its service worker keeps, made again by
+// the build's own script.
+function relist(dir) {
+  const listed = spawnSync('cmake', [`-DSITE=${dir}`, '-P',
+    join(h.examplesDir, '../web/offline_files.cmake')]);
+  if (listed.status !== 0) throw new Error(listed.stderr.toString());
 }
 
-// Opens the page and waits until it is kept for use offline.
+// Opens the page at `url` and waits until it is kept for use offline.
 async function opened(url) {
-  const page = await visit(url);
-  await page.getByText('This page works offline').waitFor();
+  const page = await site.open(url);
+  await page.text('This page works offline').waitFor();
   return page;
 }
 
 test('offline, the page opens again, and its examples run as natively', async () => {
   const { served } = await siteCopy();
   const page = await opened(served.url);
-  await context.setOffline(true);
+  await site.offline(true);
   try {
     served.files = {};
     await page.reload();
-    await page.getByRole('button', { name: 'Use the examples' }).click();
-    await preview(page).filter({ hasText: 'Summary: patches written 4' }).waitFor();
+    await page.button('Use the examples').click();
+    await preview(page).waitFor('Summary: patches written 4');
     const files = h.examples();
-    assert.equal(await preview(page).textContent(), h.nativePreviewOf(files, 'sample.raw').stdout);
+    assert.equal(await preview(page).text(), h.nativePreviewOf(files, 'sample.raw').stdout);
     const run = await h.runOnPage(page);
     const native = h.nativeRun(files, 'sample.raw', 'demo');
     assert.equal(run.transcript, native.stdout);
@@ -66,10 +55,9 @@ test('offline, the page opens again, and its examples run as natively', async ()
     // Nothing came from the server.
     assert.deepEqual(served.files, {});
   } finally {
-    await context.setOffline(false);
+    await site.offline(false);
   }
-  assert.deepEqual(page.errors, []);
-  await page.close();
+  assert.deepEqual(await page.errors(), []);
 });
 
 test('a new version is taken on the next visit, and a page open keeps its own', async () => {
@@ -77,7 +65,7 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   const first = await opened(served.url);
   // Opened again, the page comes from what was kept.
   await first.reload();
-  const heading = (page) => page.getByRole('heading', { level: 1 }).textContent();
+  const heading = (page) => page.css('h1').text();
   const fetched = (page, name) => page.evaluate((file) => fetch(file).then((r) => r.text()), name);
   assert.equal(await heading(first), 'Quorbel');
 
@@ -88,32 +76,30 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   change('main.js', '// The page\'s start', '// The new version. The page\'s start');
   relist(dir);
 
-  const next = await visit(served.url);
+  const next = await site.open(served.url);
   assert.equal(await heading(next), 'Quorbel, new');
   assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
-  await next.getByRole('button', { name: 'Use the examples' }).click();
-  await preview(next).filter({ hasText: 'Summary: patches written 4' }).waitFor();
+  await next.button('Use the examples').click();
+  await preview(next).waitFor('Summary: patches written 4');
   // The page opened before keeps the version it started with.
   assert.match(await fetched(first, 'index.html'), /<h1>Quorbel<\/h1>/);
   assert.doesNotMatch(await fetched(first, 'main.js'), /The new version/);
-  assert.deepEqual([...first.errors, ...next.errors], []);
+  assert.deepEqual([...await first.errors(), ...await next.errors()], []);
 
   // Visits after them all open the new version.
   await first.close();
   await next.close();
-  const later = await visit(served.url);
+  const later = await site.open(served.url);
   assert.equal(await heading(later), 'Quorbel, new');
-  assert.deepEqual(later.errors, []);
-  await later.close();
+  assert.deepEqual(await later.errors(), []);
 });
 
-test('the browser finds the page installable', async () => {
+test('the browser finds the page installable', async (context) => {
+  if (h.lacks('installability')) {
+    context.skip(h.lacks('installability'));
+    return;
+  }
   const { served } = await siteCopy();
   const page = await opened(served.url);
-  const session = await context.newCDPSession(page);
-  const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
-  assert.deepEqual(installabilityErrors, []);
-  const manifest = await session.send('Page.getAppManifest');
-  assert.deepEqual(manifest.errors, []);
-  await page.close();
+  assert.deepEqual(await page.installabilityErrors(), []);
 });

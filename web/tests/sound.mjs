@@ -2,7 +2,6 @@
 // preview share: recordings made of parts, their samples as a WAV reader
 // gives them back, the examples' room, what Web Audio was handed, and the
 // one model of what Play the values must play.
-import { spawnSync } from 'node:child_process';
 import { writeFileSync, mkdtempSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -97,12 +96,4 @@ export async function heard(page, from = 0) {
 export function worstDifference(a, b) {
   if (a.length !== b.length) return Infinity;
   return a.reduce((worst, value, i) => Math.max(worst, Math.abs(value - b[i])), 0);
-}
-
-// The site copied to a folder of its own, to be changed as a new version
-// would be, with the build's own list of its files.
-export function relist(dir) {
-  const listed = spawnSync('cmake', [`-DSITE=${dir}`, '-P',
-    join(h.examplesDir, '../web/site_files.cmake')]);
-  if (listed.status !== 0) throw new Error(listed.stderr.toString());
 }

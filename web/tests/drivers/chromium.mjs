@@ -8,7 +8,10 @@ import { chromium } from 'playwright-core';
 // Runs the function of `source` on the arguments that follow it.
 const apply = ([source, ...args]) => new Function(`return (${source})`)()(...args);
 
-export async function launch({ viewport }) {
+// Debian's Chromium with a fresh profile and nothing that reaches beyond
+// this machine, as Playwright's own browser context: the bench drives it
+// so. Closing the context removes the profile.
+export async function launchContext({ viewport }) {
   const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: process.env.QUORBEL_CHROMIUM ?? '/usr/bin/chromium',
@@ -19,19 +22,23 @@ export async function launch({ viewport }) {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--enable-blink-features=ForceEagerMeasureMemory'],
   });
+  context.on('close', () => rmSync(profile, { recursive: true, force: true }));
+  return context;
+}
+
+export async function launch({ viewport }) {
+  const context = await launchContext({ viewport });
   return {
     newPage: async () => driverPage(await context.newPage()),
     setOffline: (on) => context.setOffline(on),
-    close: async () => {
-      await context.close();
-      rmSync(profile, { recursive: true, force: true });
-    },
+    close: () => context.close(),
   };
 }
 
 function driverPage(page) {
   return {
     goto: (url) => page.goto(url),
+    reload: () => page.reload(),
     evaluate: (source, args) => page.evaluate(apply, [source, ...args]),
     elements: async (source, args) => {
       const array = await page.evaluateHandle(apply, [source, ...args]);
@@ -50,7 +57,25 @@ function driverPage(page) {
       return { name: download.suggestedFilename(), bytes: readFileSync(await download.path()) };
     },
     resize: (width, height) => page.setViewportSize({ width, height }),
-    screenshot: (path) => page.screenshot({ path, fullPage: true }),
+    pointerMove: (x, y) => page.mouse.move(x, y),
+    pointerDown: () => page.mouse.down(),
+    pointerUp: () => page.mouse.up(),
+    wheel: async (x, y, deltaY) => {
+      await page.mouse.move(x, y);
+      await page.mouse.wheel(0, deltaY);
+    },
+    press: (key) => page.keyboard.press(key),
+    screenshot: (path, fullPage) => page.screenshot({ path, fullPage }),
+    installabilityErrors: async () => {
+      const session = await page.context().newCDPSession(page);
+      try {
+        const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
+        const { errors } = await session.send('Page.getAppManifest');
+        return [...installabilityErrors, ...errors];
+      } finally {
+        await session.detach();
+      }
+    },
     close: () => page.close(),
   };
 }

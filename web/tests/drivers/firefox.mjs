@@ -17,6 +17,9 @@ function ariaSelector(attributes) {
   }).join('')})`;
 }
 
+// The roles that Firefox names by their other name in ARIA.
+const kRoleNames = { img: 'image' };
+
 export async function launch({ viewport }) {
   const downloads = mkdtempSync(join(tmpdir(), 'quorbel-firefox-downloads-'));
   const browser = await puppeteer.launch({
@@ -31,6 +34,9 @@ export async function launch({ viewport }) {
       'browser.download.useDownloadDir': true,
       'browser.download.always_ask_before_handling_new_types': false,
       'browser.download.alwaysOpenPanel': false,
+      // Sound plays with no user at the machine.
+      'media.autoplay.default': 0,
+      'media.autoplay.block-webaudio': false,
     },
   });
   // The end of each download, with the file's path, is a BiDi event that
@@ -65,9 +71,10 @@ function driverPage(page, connection) {
   };
   return {
     goto: (url) => page.goto(url),
+    reload: () => page.reload(),
     evaluate: (source, args) => page.evaluate(apply, source, ...args),
     elements,
-    byRole: (role, name) => page.$$(ariaSelector({ name, role })),
+    byRole: (role, name) => page.$$(ariaSelector({ name, role: kRoleNames[role] ?? role })),
     // Firefox names a <label> by its text, and a field by its label and
     // more (a file chooser's button and file name with it): a label found
     // stands for its field.
@@ -101,7 +108,15 @@ function driverPage(page, connection) {
       return { name: basename(filepath), bytes };
     },
     resize: (width, height) => page.setViewport({ width, height }),
-    screenshot: (path) => page.screenshot({ path, fullPage: true }),
+    pointerMove: (x, y) => page.mouse.move(x, y),
+    pointerDown: () => page.mouse.down(),
+    pointerUp: () => page.mouse.up(),
+    wheel: async (x, y, deltaY) => {
+      await page.mouse.move(x, y);
+      await page.mouse.wheel({ deltaY });
+    },
+    press: (key) => page.keyboard.press(key),
+    screenshot: (path, fullPage) => page.screenshot({ path, fullPage }),
     close: () => page.close(),
   };
 }

@@ -13,6 +13,12 @@ const kElement = 'element-6066-11e4-a52e-4f735466cecf';
 // WebDriver's keys (Control is held to the end of the keys sent).
 const kControl = '\uE009';
 const kBackspace = '\uE003';
+// WebDriver's codes of the keys that KeyboardEvent.key names so.
+const kKeys = {
+  Backspace: '\uE003', Tab: '\uE004', Enter: '\uE007', Escape: '\uE00C', PageUp: '\uE00E',
+  PageDown: '\uE00F', End: '\uE010', Home: '\uE011', ArrowLeft: '\uE012', ArrowUp: '\uE013',
+  ArrowRight: '\uE014', ArrowDown: '\uE015', Delete: '\uE017',
+};
 
 // MiniBrowser's place, which holds the machine's architecture.
 function miniBrowser() {
@@ -100,9 +106,24 @@ export async function launch({ viewport }) {
     killAll();
     throw error;
   }
+  // Each page has a window of its own (a tab behind another would not
+  // draw, and its animation frames would never come), but the first,
+  // which stays while the session lasts (it would end with its last
+  // window): a page is its next one when no other is open there.
+  const windows = { first: await session.getWindowHandle(), firstOpen: false, current: null };
+  windows.current = windows.first;
   return {
-    // One window, one page at a time: a new page is the window's next one.
-    newPage: async () => driverPage(session, home),
+    newPage: async () => {
+      let handle = windows.first;
+      if (windows.firstOpen) {
+        ({ handle } = await session.createWindow('window'));
+        await session.switchToWindow(handle);
+        windows.current = handle;
+        await session.setWindowRect(null, null, viewport.width, viewport.height);
+      }
+      windows.firstOpen ||= handle === windows.first;
+      return driverPage(session, home, windows, handle);
+    },
     close: async () => {
       await session.deleteSession();
       killAll();
@@ -117,13 +138,32 @@ export async function launch({ viewport }) {
 const kMayBear = {
   button: 'button, input, summary, [role]',
   link: 'a, area, [role]',
+  img: 'img, svg, [role]',
+  slider: 'input, [role]',
+  region: 'section, [role]',
+  heading: 'h1, h2, h3, h4, h5, h6, [role]',
 };
+// The roles that WebKit names by their other name in ARIA.
+const kRoleNames = { img: 'image' };
 const kMayBeLabelled =
   'input, select, textarea, button, meter, output, progress, [aria-label], [aria-labelledby]';
 
-function driverPage(session, home) {
+// The page in the window `handle`: the session is moved to that window,
+// if it is in another, before each step.
+function driverPage(session, home, windows, handle) {
   const id = (element) => element[kElement];
+  const here = async () => {
+    if (windows.current === handle) return;
+    await session.switchToWindow(handle);
+    windows.current = handle;
+  };
+  // The pointer's and the keyboard's actions (the pointer's button stays
+  // down from one call to the next).
+  const act = (type, source, actions, parameters) =>
+    session.performActions([{ type, id: source, parameters, actions }]);
+  const mouse = (...actions) => act('pointer', 'mouse', actions, { pointerType: 'mouse' });
   const evaluate = async (source, args) => {
+    await here();
     const { value, error } = await session.executeAsyncScript(`
       const done = arguments[arguments.length - 1];
       const args = Array.prototype.slice.call(arguments, 0, -1);
@@ -151,14 +191,17 @@ function driverPage(session, home) {
     }
     return found;
   };
-  return {
+  const steps = {
     goto: (url) => session.navigateTo(url),
+    reload: () => session.refresh(),
     evaluate,
     elements: evaluate,
     byRole: async (role, name) => {
       const found = [];
       for (const element of await named(await shown(kMayBear[role] ?? '*'), name)) {
-        if (await ask('getElementComputedRole', element) === role) found.push(element);
+        if (await ask('getElementComputedRole', element) === (kRoleNames[role] ?? role)) {
+          found.push(element);
+        }
       }
       return found;
     },
@@ -197,8 +240,35 @@ function driverPage(session, home) {
       const inner = await evaluate('() => [innerWidth, innerHeight]', []);
       await session.setWindowRect(null, null, 2 * width - inner[0], 2 * height - inner[1]);
     },
-    screenshot: async (path) =>
-      writeFileSync(path, Buffer.from(await session.takeScreenshot(), 'base64')),
-    close: () => session.navigateTo('about:blank'),
+    pointerMove: (x, y) => mouse({ type: 'pointerMove', duration: 0, origin: 'viewport', x, y }),
+    pointerDown: () => mouse({ type: 'pointerDown', button: 0 }),
+    pointerUp: () => mouse({ type: 'pointerUp', button: 0 }),
+    wheel: (x, y, deltaY) => act('wheel', 'wheel',
+      [{ type: 'scroll', duration: 0, origin: 'viewport', x, y, deltaX: 0, deltaY }]),
+    press: (key) => {
+      const code = kKeys[key] ?? key;
+      return act('key', 'keyboard', [{ type: 'keyDown', value: code }, { type: 'keyUp', value: code }]);
+    },
+    // The whole page is the screenshot of its root element.
+    screenshot: async (path, fullPage) => {
+      const root = fullPage && await session.findElement('css selector', 'html');
+      const png = root ? await session.takeElementScreenshot(id(root)) : await session.takeScreenshot();
+      writeFileSync(path, Buffer.from(png, 'base64'));
+    },
+    close: async () => {
+      if (handle === windows.first) {
+        await session.navigateTo('about:blank');
+        windows.firstOpen = false;
+        return;
+      }
+      await session.closeWindow();
+      windows.current = null;
+    },
   };
+  // Each step in the page's own window.
+  return Object.fromEntries(Object.entries(steps).map(([name, step]) => [name,
+    async (...args) => {
+      await here();
+      return step(...args);
+    }]));
 }
