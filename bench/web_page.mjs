@@ -147,7 +147,7 @@ async function dragTimes(page, steps = 40) {
 }
 
 const served = await serve();
-const context = await launchContext({ viewport: { width: 1000, height: 1400 } });
+const { context, close } = await launchContext({ viewport: { width: 1000, height: 1400 } });
 try {
   for (let run = 0; run < kRuns; ++run) {
     let page = await freshPage(context, served);
@@ -251,7 +251,7 @@ try {
     }
   }
 } finally {
-  await context.close();
+  await close();
   await served.close();
 }
 for (const [name, values] of Object.entries(figures)) console.log(`${name}: ${values.join(', ')}`);

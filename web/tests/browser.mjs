@@ -478,10 +478,15 @@ class Page {
 
   // Resolves with what `step()` gives once that is not undefined, trying
   // every few milliseconds; fails after `timeout` ms with what the page
-  // said, saying it waited for `what`.
+  // said, saying it waited for `what`. A step whose element left the page
+  // meanwhile (WebDriver refuses it as stale) is tried again: each step
+  // finds its elements afresh.
   async until(step, what, timeout = kTimeout) {
     for (const start = Date.now(); ; await new Promise((done) => setTimeout(done, 20))) {
-      const result = await step();
+      const result = await step().catch((error) => {
+        if (error.name === 'stale element reference') return undefined;
+        throw error;
+      });
       if (result !== undefined) return result;
       if (Date.now() - start > timeout) {
         const read = (lines) => lines.then((all) => all.join(' | '), (error) => `(${error})`);

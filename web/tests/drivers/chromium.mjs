@@ -9,8 +9,8 @@ import { chromium } from 'playwright-core';
 const apply = ([source, ...args]) => new Function(`return (${source})`)()(...args);
 
 // Debian's Chromium with a fresh profile and nothing that reaches beyond
-// this machine, as Playwright's own browser context: the bench drives it
-// so. Closing the context removes the profile.
+// this machine: Playwright's own browser context, which the bench drives
+// itself, and close(), which closes it and then removes the profile.
 export async function launchContext({ viewport }) {
   const profile = mkdtempSync(join(tmpdir(), 'quorbel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
@@ -22,16 +22,19 @@ export async function launchContext({ viewport }) {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--enable-blink-features=ForceEagerMeasureMemory'],
   });
-  context.on('close', () => rmSync(profile, { recursive: true, force: true }));
-  return context;
+  const close = async () => {
+    await context.close();
+    rmSync(profile, { recursive: true, force: true });
+  };
+  return { context, close };
 }
 
 export async function launch({ viewport }) {
-  const context = await launchContext({ viewport });
+  const { context, close } = await launchContext({ viewport });
   return {
     newPage: async () => driverPage(await context.newPage()),
     setOffline: (on) => context.setOffline(on),
-    close: () => context.close(),
+    close,
   };
 }
 
