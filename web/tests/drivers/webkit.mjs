@@ -174,19 +174,8 @@ function driverPage(session, home, windows, handle) {
     if (error !== undefined) throw new Error(`in the page: ${error}`);
     return value;
   };
-  // The shown elements of `selector`, asked again when one of them left
-  // the page between the script's end and the driver's reply (WebDriver
-  // then refuses the reply as stale).
-  const shown = async (selector) => {
-    for (let attempt = 1; ; ++attempt) {
-      try {
-        return await evaluate(`(selector) => [...document.querySelectorAll(selector)]
-          .filter((element) => element.checkVisibility())`, [selector]);
-      } catch (error) {
-        if (attempt === 3 || error.name !== 'stale element reference') throw error;
-      }
-    }
-  };
+  const shown = (selector) => evaluate(`(selector) => [...document.querySelectorAll(selector)]
+    .filter((element) => element.checkVisibility())`, [selector]);
   // What the engine computes, or null for an element it does not expose.
   const ask = async (command, element) => {
     try {
