@@ -68,6 +68,8 @@ const kLacks = {
     measureMemory: 'WebKit has no performance.measureUserAgentSpecificMemory',
     installability: 'no driver of WebKit says whether a page is installable ' +
       '(Chromium\'s own protocol alone does)',
+    phoneView: 'MiniBrowser\'s window is never narrower than its toolbar, a view of 447 ' +
+      'CSS pixels',
   },
 };
 
@@ -470,10 +472,14 @@ class Page {
   }
 
   // Makes the page's view `width` × `height` CSS pixels, as a phone's,
-  // until the page is closed.
-  resize(width, height) {
+  // until the page is closed; fails where the browser keeps it larger.
+  async resize(width, height) {
     this.#resized = true;
-    return this.driver.resize(width, height);
+    await this.driver.resize(width, height);
+    const [given, high] = await this.evaluate(() => [innerWidth, innerHeight]);
+    if (given !== width || high !== height) {
+      throw new Error(`the view is ${given} × ${high} CSS pixels, not ${width} × ${height}`);
+    }
   }
 
   // Resolves with what `step()` gives once that is not undefined, trying
