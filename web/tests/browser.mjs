@@ -5,8 +5,9 @@
 // step is this file's business and its drivers', never a test's.
 //
 // A driver (drivers/<engine>.mjs) exports launch({ viewport }), giving
-// { newPage(), close() } and, only where the driver has it, setOffline(on);
-// a driver's page has
+// { newPage(), close() } and, only where the driver has them, setOffline(on)
+// and lost(), which says why the browser ended if it ended on its own ('' while
+// it runs); a driver's page has
 //   goto(url), reload()      each once the page has loaded
 //   evaluate(source, args)   runs the function of `source` on `args` (JSON
 //                            values and elements, not elements inside
@@ -225,6 +226,17 @@ export async function launch() {
   return driver.launch({ viewport: kViewport });
 }
 
+// Why `browser` ended on its own, or '' if it runs: asked for 2 s, as its
+// driver may hear of the end a little after a step that it failed.
+async function lostWhy(browser) {
+  for (let tries = 0; browser.lost && tries < 20; ++tries) {
+    const why = browser.lost();
+    if (why) return why;
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  return '';
+}
+
 // The site (or the folder `root`) served with `options` (as serve() takes
 // them) and the browser started once for the tests of one file: `served`
 // as serve() gives it; open(), which opens the page; serve(), which serves
@@ -255,11 +267,32 @@ export function siteInBrowser(root = siteDir, options = {}) {
     for (const page of pages) await page.close();
     pages = [];
   });
-  site.open = async (path = '') => {
+  let offline = false;
+  // A browser that ended on its own is started again for the next page,
+  // and said so with its driver's why: a page does not end its browser,
+  // only its own process. A test that still uses a page of the one that
+  // ended fails there.
+  const opened = async (url) => {
     const page = new Page(await browser.newPage());
     pages.push(page);
+    await page.driver.goto(url);
+    return page;
+  };
+  site.open = async (path = '') => {
     // A path of the site, or an address of its own such as a file's.
-    await page.driver.goto(/^[a-z]+:/.test(path) ? path : site.served.url + path);
+    const url = /^[a-z]+:/.test(path) ? path : site.served.url + path;
+    let page;
+    try {
+      page = await opened(url);
+    } catch (error) {
+      const why = await lostWhy(browser);
+      if (!why) throw error;
+      console.error(`${why}\nStarted again for the next page.`);
+      await browser.close();
+      browser = await launch();
+      if (offline) await browser.setOffline?.(true);
+      page = await opened(url);
+    }
     await loaded(page);
     return page;
   };
@@ -267,6 +300,7 @@ export function siteInBrowser(root = siteDir, options = {}) {
   // answer nothing, and the browser, where its driver can, is offline as
   // well.
   site.offline = async (on) => {
+    offline = on;
     for (const served of servers) served.offline = on;
     await browser.setOffline?.(on);
   };

@@ -2,9 +2,10 @@
 // page of its own: what it finds by name and text, what its steps do, and
 // what it reads back, as the page's tests rely on them.
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { test } from './browser.mjs';
+import { engine, test } from './browser.mjs';
 import * as h from './helpers.mjs';
 
 const kPage = `<!doctype html>
@@ -197,4 +198,16 @@ test('a wait that fails says what it waited for and what the page said; a screen
     const path = join(h.folder({}), 'page.png');
     await page.screenshot(path);
     assert.deepEqual(readFileSync(path).subarray(0, 4), Buffer.from('\x89PNG', 'latin1'));
+  });
+
+test('a browser that ends on its own is started again for the next page, saying why',
+  async (context) => {
+    const name = { chromium: 'chromium', firefox: 'firefox-esr' }[engine];
+    if (!name) return context.skip('WebKit\'s driver does not tell it');
+    await site.open();
+    execFileSync('pkill', ['-KILL', '-P', String(process.pid), name]);
+    const page = await site.open();
+    await page.button('Save').click();
+    await logged(page).waitFor('clicked Save');
+    return undefined;
   });

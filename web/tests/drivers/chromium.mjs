@@ -3,7 +3,26 @@
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { chromium } from 'playwright-core';
+
+// What Chromium itself writes, kept in a file for this process, so that a
+// browser that ends on its own can say why. Playwright reads where to
+// keep it as it loads.
+const logFolder = mkdtempSync(join(tmpdir(), 'quorbel-chromium-log-'));
+process.env.DEBUG = [process.env.DEBUG, 'pw:browser'].filter(Boolean).join(',');
+process.env.DEBUG_FILE ??= join(logFolder, 'browser.log');
+process.on('exit', () => rmSync(logFolder, { recursive: true, force: true }));
+const { chromium } = await import('playwright-core');
+
+// The last lines Chromium wrote, but its complaints that this machine has
+// no D-Bus, which it makes all along.
+function lastWords() {
+  try {
+    return readFileSync(process.env.DEBUG_FILE, 'utf8').trimEnd().split('\n')
+      .filter((line) => !/ERROR:dbus\//.test(line)).slice(-25).join('\n');
+  } catch {
+    return '(none kept)';
+  }
+}
 
 // Runs the function of `source` on the arguments that follow it.
 const apply = ([source, ...args]) => new Function(`return (${source})`)()(...args);
@@ -31,10 +50,19 @@ export async function launchContext({ viewport }) {
 
 export async function launch({ viewport }) {
   const { context, close } = await launchContext({ viewport });
+  let closing = false;
+  let lost = '';
+  context.on('close', () => {
+    if (!closing) lost = `Chromium ended on its own. Its last lines:\n${lastWords()}`;
+  });
   return {
     newPage: async () => driverPage(await context.newPage()),
     setOffline: (on) => context.setOffline(on),
-    close,
+    lost: () => lost,
+    close: () => {
+      closing = true;
+      return close();
+    },
   };
 }
 

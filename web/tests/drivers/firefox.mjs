@@ -44,6 +44,7 @@ export async function launch({ viewport }) {
   const connection = browser.connection;
   await connection.send('session.subscribe', { events: ['browsingContext.downloadEnd'] });
   let pages = [];
+  let closing = false;
   return {
     newPage: async () => {
       const page = await browser.newPage();
@@ -54,7 +55,9 @@ export async function launch({ viewport }) {
       pages = pages.filter((page) => !page.isClosed());
       await Promise.all(pages.map((page) => page.setOfflineMode(on)));
     },
+    lost: () => (closing || browser.connected ? '' : 'Firefox ended on its own.'),
     close: async () => {
+      closing = true;
       await browser.close();
       rmSync(downloads, { recursive: true, force: true });
     },
