@@ -120,12 +120,24 @@ const within = (milliseconds, work) => Promise.race([work, new Promise((_, rejec
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
 })]);
 
-const reached = (worker, state) => new Promise((resolve) => {
+// Whether `worker` gets installed: it may have gone on to activate by the
+// time it is asked.
+const installed = (worker) => new Promise((resolve) => {
   const check = () => {
-    if (worker.state === state || worker.state === 'redundant') resolve(worker.state === state);
+    if (worker.state === 'redundant') resolve(false);
+    else if (worker.state !== 'installing') resolve(true);
     else worker.addEventListener('statechange', check, { once: true });
   };
   check();
+});
+
+// The worker of the version that an update of `registration` found, once
+// one is found. A browser may tell of it a moment after the update
+// settles, or only as waiting once it has been installed.
+const updated = (registration) => new Promise((resolve) => {
+  const found = () => registration.installing ?? registration.waiting;
+  if (found()) resolve(found());
+  else registration.addEventListener('updatefound', () => resolve(found()), { once: true });
 });
 
 // The version of the site on the server, or null when it gives none in
@@ -146,14 +158,14 @@ async function newVersionReady() {
   const version = await serverVersion();
   if (version === null || `${kPrefix}${version}` === kCache) return false;
   try {
-    await within(kUpdateWait, (async () => {
+    return await within(kUpdateWait, (async () => {
       await registration.update();
-      if (registration.installing) await reached(registration.installing, 'installed');
+      return installed(await updated(registration));
     })());
   } catch {
     // Not installed in time: a later visit takes it.
+    return false;
   }
-  return registration.waiting !== null;
 }
 
 async function visit(event) {
