@@ -43,7 +43,9 @@ export async function launchContext({ viewport }) {
   });
   const close = async () => {
     await context.close();
-    rmSync(profile, { recursive: true, force: true });
+    // A browser that ended on its own may leave helpers still writing
+    // there for a moment.
+    rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
   };
   return { context, close };
 }
