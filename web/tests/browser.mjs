@@ -71,6 +71,7 @@ const kLacks = {
       '(Chromium\'s own protocol alone does)',
     phoneView: 'MiniBrowser\'s window is never narrower than its toolbar, a view of 447 ' +
       'CSS pixels',
+    browserEnd: 'WebKit\'s driver does not tell that its browser ended',
   },
 };
 
@@ -79,9 +80,13 @@ export function lacks(feature) {
   return kLacks[engine][feature] ?? '';
 }
 
-// node:test's test(name, body), but a known fault of this engine must
-// fail it.
-export function test(name, body) {
+// node:test's test(name, body), or test(name, { needs }, body) for a test
+// that needs a feature of kLacks, skipped with the reason where the engine
+// lacks it; a known fault of this engine must fail it.
+export function test(name, ...given) {
+  const body = given.pop();
+  const missing = lacks(given[0]?.needs);
+  if (missing) return nodeTest(name, { skip: missing }, body);
   const fault = kKnownFaults[engine][name];
   if (!fault) return nodeTest(name, body);
   return nodeTest(name, async (context) => {

@@ -201,13 +201,11 @@ test('a wait that fails says what it waited for and what the page said; a screen
   });
 
 test('a browser that ends on its own is started again for the next page, saying why',
-  async (context) => {
-    const name = { chromium: 'chromium', firefox: 'firefox-esr' }[engine];
-    if (!name) return context.skip('WebKit\'s driver does not tell it');
+  { needs: 'browserEnd' }, async () => {
     await site.open();
+    const name = { chromium: 'chromium', firefox: 'firefox-esr' }[engine];
     execFileSync('pkill', ['-KILL', '-P', String(process.pid), name]);
     const page = await site.open();
     await page.button('Save').click();
     await logged(page).waitFor('clicked Save');
-    return undefined;
   });

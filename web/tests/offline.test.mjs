@@ -94,11 +94,7 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   assert.deepEqual(await later.errors(), []);
 });
 
-test('the browser finds the page installable', async (context) => {
-  if (h.lacks('installability')) {
-    context.skip(h.lacks('installability'));
-    return;
-  }
+test('the browser finds the page installable', { needs: 'installability' }, async () => {
   const { served } = await siteCopy();
   const page = await opened(served.url);
   assert.deepEqual(await page.installabilityErrors(), []);

@@ -208,11 +208,7 @@ test('a WAV of 37 hours is a recording like any other', async () => {
 });
 
 test('on a phone\'s screen, labels stay by their fields and the chart\'s numbers readable',
-  async (context) => {
-    if (h.lacks('phoneView')) {
-      context.skip(h.lacks('phoneView'));
-      return;
-    }
+  { needs: 'phoneView' }, async () => {
     const page = await site.open();
     await page.resize(375, 667);
     await page.button('Use the examples').click();

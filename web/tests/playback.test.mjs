@@ -22,8 +22,7 @@ async function listeningPage() {
 }
 
 // A test that needs the sound to play, skipped where it cannot.
-const test = (name, body) => browserTest(name, (context) =>
-  (h.lacks('sound') ? context.skip(h.lacks('sound')) : body(context)));
+const test = (name, body) => browserTest(name, { needs: 'sound' }, body);
 
 // Waits until `holds()` is true in the page.
 const inPage = (page, holds, what) =>

@@ -11,11 +11,7 @@ import * as s from './sound.mjs';
 
 const site = h.siteInBrowser();
 
-test('at 375 x 667, the page is usable with a finger', async (context) => {
-  if (h.lacks('phoneView')) {
-    context.skip(h.lacks('phoneView'));
-    return;
-  }
+test('at 375 x 667, the page is usable with a finger', { needs: 'phoneView' }, async () => {
   const page = await site.open();
   await page.resize(375, 667);
   await page.button('Use the examples').click();
