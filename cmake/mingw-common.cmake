@@ -21,6 +21,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
 # Windows programs built here (tests and test discovery) run under Wine, in
 # a prefix inside the build folder: QUORBEL_WINE is the command for wine.sh.
+# CTest and the test listing wait for the end of a program's output, which
+# a Wine helper that the program starts may hold open: they get it once the
+# program ends.
 set(QUORBEL_WINE ${CMAKE_CURRENT_LIST_DIR}/wine.sh ${QUORBEL_WINE_ARCH}
     ${CMAKE_BINARY_DIR}/wine-prefix)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORBEL_WINE} run)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORBEL_WINE} capture)

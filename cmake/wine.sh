@@ -6,6 +6,10 @@
 #   wine.sh ARCH PREFIX start      starts a server that stays until stop
 #   wine.sh ARCH PREFIX stop
 #   wine.sh ARCH PREFIX run PROGRAM [ARGUMENT...]
+#                                  the program on this script's own streams
+#   wine.sh ARCH PREFIX capture PROGRAM [ARGUMENT...]
+#                                  the same, its output passed on once it
+#                                  ends (for CTest and test listing)
 #
 # 32-bit Wine's loader is a 32-bit Linux program. Where the kernel runs no
 # 32-bit code, it runs under QEMU's user-mode emulation instead (qemu-i386-
@@ -14,7 +18,8 @@
 set -euo pipefail
 
 if (($# < 3)); then
-  echo "usage: wine.sh ARCH PREFIX setup|start|stop|run [PROGRAM ARGUMENT...]" >&2
+  echo "usage: wine.sh ARCH PREFIX setup|start|stop|run|capture" \
+    "[PROGRAM ARGUMENT...]" >&2
   exit 2
 fi
 # Wine wants the prefix as an absolute path.
@@ -194,6 +199,22 @@ case $command in
     # A test never reads the terminal of whoever runs it.
     [[ -t 0 ]] && exec </dev/null
     exec "${loader[@]}" "$@"
+    ;;
+  capture)
+    # A process that the program starts, such as a Wine service it wakes,
+    # inherits the program's standard output and error and may live as
+    # long as the server. A caller that waits for the end of the output,
+    # as CTest does for a test, would wait for that process too (CTest
+    # until the test's time ran out, as the server stops only after the
+    # last test). So the program writes into files, passed on when it ends.
+    [[ -t 0 ]] && exec </dev/null
+    caught=$(mktemp -d "$prefix/capture.XXXXXX")
+    trap 'rm -rf "$caught"' EXIT
+    status=0
+    "${loader[@]}" "$@" >"$caught/output" 2>"$caught/error" || status=$?
+    cat "$caught/output"
+    cat "$caught/error" >&2
+    exit "$status"
     ;;
   *)
     echo "wine.sh: unknown command '$command'" >&2
