@@ -335,12 +335,18 @@ const inPage = {
     element.hasAttribute('aria-label') || element.hasAttribute('aria-labelledby')),
   within: (element, selector) => [...(element ?? document).querySelectorAll(selector)],
   // Whether `element`, brought to the middle of the view, stays where it
-  // is for two frames and is what a click at its centre reaches.
+  // is for two frames and 50 ms, and is what a click at its centre
+  // reaches. Two frames alone may pass in a moment (WebKit, on a busy
+  // machine), between two steps of a page's timer that moves it; a timer
+  // due before the 50 ms runs before them.
   reachable: async (element) => {
     element.scrollIntoView({ block: 'center', inline: 'center' });
     const box = () => JSON.stringify(element.getBoundingClientRect());
     const before = box();
-    await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
+    await Promise.all([
+      new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))),
+      new Promise((done) => setTimeout(done, 50)),
+    ]);
     const { x, y, width, height } = element.getBoundingClientRect();
     const hit = document.elementFromPoint(x + width / 2, y + height / 2);
     return box() === before && hit !== null && element.contains(hit);
