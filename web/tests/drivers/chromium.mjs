@@ -43,11 +43,29 @@ export async function launchContext({ viewport }) {
   });
   const close = async () => {
     await context.close();
-    // A browser that ended on its own may leave helpers still writing
-    // there for a moment.
-    rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+    removeProfile(profile);
   };
   return { context, close };
+}
+
+// A browser that ended on its own may leave helpers still writing in its
+// profile for a while (once more than 5 s in CI): what cannot be removed
+// now is removed as this process ends, or else left in the temporary folder.
+function removeProfile(profile) {
+  const remove = () =>
+    rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+  try {
+    remove();
+  } catch (error) {
+    if (error.code !== 'ENOTEMPTY') throw error;
+    process.on('exit', () => {
+      try {
+        remove();
+      } catch {
+        // Still written to: the system's temporary folder keeps it.
+      }
+    });
+  }
 }
 
 export async function launch({ viewport }) {
