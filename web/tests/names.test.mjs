@@ -2,8 +2,8 @@
 // how it names the zip, and how it says a time.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { inputNameProblem, patchNameProblem, zipName } from '../names.js';
-import { duration, plural } from '../choices.js';
+import { inputNameProblem, patchNameProblem, zipName } from '../page/names.js';
+import { duration, plural } from '../page/derived.js';
 
 test('patch names that no Windows or macOS folder can hold are refused', () => {
   for (const name of ['x\\..\\..\\evil', 'a:b', 'a*', 'a?', 'a"b', 'a<b', 'a>b', 'a|b',

@@ -25,7 +25,7 @@ async function siteCopy() {
 // the build's own script.
 function relist(dir) {
   const listed = spawnSync('cmake', [`-DSITE=${dir}`, '-P',
-    join(h.examplesDir, '../web/offline_files.cmake')]);
+    join(h.examplesDir, '../web/build/offline_files.cmake')]);
   if (listed.status !== 0) throw new Error(listed.stderr.toString());
 }
 
@@ -73,17 +73,17 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   const change = (name, from, to) => writeFileSync(join(dir, name),
     readFileSync(join(dir, name), 'utf8').replace(from, to));
   change('index.html', '<h1>Quorbel</h1>', '<h1>Quorbel, new</h1>');
-  change('main.js', '// The page\'s start', '// The new version. The page\'s start');
+  change('page/main.js', '// The page\'s start', '// The new version. The page\'s start');
   relist(dir);
 
   const next = await site.open(served.url);
   assert.equal(await heading(next), 'Quorbel, new');
-  assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
+  assert.match(await fetched(next, 'page/main.js'), /^\/\/ The new version/);
   await next.button('Use the examples').click();
   await preview(next).waitFor('Summary: patches written 4');
   // The page opened before keeps the version it started with.
   assert.match(await fetched(first, 'index.html'), /<h1>Quorbel<\/h1>/);
-  assert.doesNotMatch(await fetched(first, 'main.js'), /The new version/);
+  assert.doesNotMatch(await fetched(first, 'page/main.js'), /The new version/);
   assert.deepEqual([...await first.errors(), ...await next.errors()], []);
 
   // Visits after them all open the new version.

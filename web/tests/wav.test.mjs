@@ -41,7 +41,7 @@ test('the WAV reader gives the browser\'s samples, the mean of the channels', as
   for (const { name, samples, options } of formats) {
     const bytes = h.wav(samples, kRate, options);
     const { rate, ours, browsers, askedAgain } = await page.evaluate(async (file) => {
-      const { readLayout, mixFrames } = await import('./wav.js');
+      const { readLayout, mixFrames } = await import('./worker/wav.js');
       const data = new Uint8Array(file);
       const layout = await readLayout(async (start, end) => data.subarray(start, end),
         data.length);

@@ -10,7 +10,7 @@ import * as h from './helpers.mjs';
 // The site without its worker.
 const broken = mkdtempSync(join(tmpdir(), 'quorbel-no-worker-'));
 cpSync(siteDir, broken, { recursive: true });
-rmSync(join(broken, 'worker.js'));
+rmSync(join(broken, 'worker/worker.js'));
 
 const site = h.siteInBrowser(broken);
 
@@ -19,7 +19,7 @@ test('a worker that cannot start fails every call with a sentence', async () => 
   await page.text('The page\'s programs could not be loaded').waitFor();
   // A later call fails at once too, where it would wait forever.
   const later = await page.evaluate(async () => {
-    const { call } = await import('./programs.js');
+    const { call } = await import('./page/programs.js');
     return call('facts').then(() => 'answered', (error) => error.message);
   });
   assert.match(later, /the page's worker could not start/);

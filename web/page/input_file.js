@@ -4,7 +4,7 @@
 // the file's size. This module also shows which input the page holds,
 // whichever way it came.
 import { current, nextSerial, subscribe, update, when } from './state.js';
-import { inputGiven, plural } from './choices.js';
+import { inputGiven, plural } from './derived.js';
 import { inputNameProblem } from './names.js';
 import { unreadable } from './messages.js';
 

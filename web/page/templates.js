@@ -6,7 +6,7 @@
 import { current, nextSerial, subscribe, update, when } from './state.js';
 import { say, unreadable } from './messages.js';
 import { chooseInput } from './input_file.js';
-import { exampleFile } from './site_files.js';
+import { exampleFile } from '../shared/site_files.js';
 
 const chooser = document.getElementById('templates');
 const list = document.getElementById('template-list');

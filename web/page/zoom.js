@@ -5,7 +5,7 @@
 // span in view in the state; waveform.js draws it.
 import { current, subscribe, update } from './state.js';
 import { recordingOf, shownSpan, timeAt } from './timeline.js';
-import { soundSeconds } from './choices.js';
+import { soundSeconds } from './derived.js';
 
 const picture = document.getElementById('waveform-picture');
 const zoomIn = document.getElementById('zoom-in');

@@ -8,7 +8,7 @@
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
 import { say, unreadable } from './messages.js';
-import { inputGiven, settled, templatesGiven } from './choices.js';
+import { inputGiven, settled, templatesGiven } from './derived.js';
 import { patchNameProblem, zipName } from './names.js';
 import { headOf } from './input_file.js';
 

@@ -12,8 +12,8 @@
 //
 // Messages in: {id, kind, ...job}, and {readDone, bytes | failed}.
 // Out: {id, result} or {id, error, unreadable}, {read}, {progress}.
-import * as recordings from './recordings.js';
-import { programBytes } from './site_files.js';
+import * as recordings from './recording_store.js';
+import { programBytes } from '../shared/site_files.js';
 
 const kFolder = '/folder';
 const kInputMount = '/input';
@@ -24,8 +24,8 @@ const kEio = 29;
 // Program name -> promise of its module factory and compiled .wasm. The
 // factories are imported by name, so that a bundler finds both.
 const factories = {
-  quorbel: () => import('./quorbel.js'),
-  'quorbel-preview': () => import('./quorbel-preview.js'),
+  quorbel: () => import('../quorbel.js'),
+  'quorbel-preview': () => import('../quorbel-preview.js'),
 };
 const programs = new Map();
 
@@ -147,7 +147,7 @@ async function programInput(input) {
 }
 
 // The zip library, wanted only with a run's patches.
-const zipLibrary = () => import('./fflate.js');
+const zipLibrary = () => import('../fflate.js');
 
 // quorbel with its two answers: the transcript, the exit code, each file
 // the run made but the scratch file it leaves after a failure, and a zip

@@ -2,7 +2,7 @@
 // input as a file of bytes (a recording's made by the settings in the
 // fields), each with a key that changes whenever they do, and the
 // sentences that say why there is none yet.
-import { valueCount } from './resample.js';
+import { valueCount } from '../shared/resample.js';
 
 // The highest rate taken: far above any use.
 export const kMaxRate = 192000;

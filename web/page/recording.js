@@ -9,10 +9,10 @@
 import { current, nextSerial, subscribe, update, when } from './state.js';
 import { call, events, share, unshare } from './programs.js';
 import { conversionOf, duration, inputGiven, kMaxRate, plural, rawName, settled,
-  soundSeconds, spanOf } from './choices.js';
+  soundSeconds, spanOf } from './derived.js';
 import { inputNameProblem } from './names.js';
 import { say, unreadable } from './messages.js';
-import { valueCount } from './resample.js';
+import { valueCount } from '../shared/resample.js';
 import { roomOf } from './preview.js';
 
 const chooser = document.getElementById('recording');

@@ -3,7 +3,7 @@
 // bundled by esbuild, the programs' WebAssembly, the icon and the examples
 // inside. What only a served page uses (the service worker that keeps it
 // for use offline, its list of files, the manifest) stays out.
-//   node web/one_file.mjs SITE_FOLDER OUTPUT_HTML
+//   node web/build/one_file.mjs SITE_FOLDER OUTPUT_HTML
 // SITE_FOLDER is the assembled site. The worker starts from the file's own
 // text, as a classic worker (a page opened from disk may start no module
 // worker from it), and gets the programs from its own constants; the page
@@ -64,8 +64,8 @@ async function bundle(entry, files) {
 const examples = Object.fromEntries(readdirSync(join(site, 'examples'))
   .map((name) => [name, base64(read(join('examples', name)))]));
 
-const workerSource = await bundle('worker.js', workerFiles);
-const pageSource = await bundle('main.js', pageFiles);
+const workerSource = await bundle('worker/worker.js', workerFiles);
+const pageSource = await bundle('page/main.js', pageFiles);
 // The icon inside too; no manifest, which only a served page can use.
 const html = read('index.html').toString()
   .replace(/<link rel="icon" href="icon.svg"/, () =>
@@ -73,7 +73,7 @@ const html = read('index.html').toString()
   .replace(/ *<link rel="manifest"[^>]*>\n?/, '')
   .replace(/<link rel="stylesheet" href="style.css">/, () =>
     `<style>\n${read('style.css')}</style>`)
-  .replace(/<script type="module" src="main.js"><\/script>\n?/, '')
+  .replace(/<script type="module" src="page\/main.js"><\/script>\n?/, '')
   .replace('</body>', () => [
     `<script type="text/plain" id="worker-source">${workerSource}</script>`,
     `<script type="application/json" id="examples">${JSON.stringify(examples)}</script>`,

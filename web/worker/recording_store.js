@@ -6,7 +6,7 @@
 // decoded by the browser, whole, and is kept here. Values, views of the
 // waveform and frames to play are made on demand (resample.js).
 import { readLayout, mixFrames } from './wav.js';
-import { framesFor, valuesOf } from './resample.js';
+import { framesFor, valuesOf } from '../shared/resample.js';
 import { levelFor, levelFrames, levelMaker } from './levels.js';
 import { columnsOf, overviewMaker } from './overview.js';
 

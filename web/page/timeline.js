@@ -4,7 +4,7 @@
 // falls on the picture. Functions of the state alone, shared by the
 // modules that draw the waveform (waveform.js), move its handles
 // (selection.js) and zoom it (zoom.js).
-import { soundSeconds } from './choices.js';
+import { soundSeconds } from './derived.js';
 import { roomOf } from './preview.js';
 
 // The recording chosen, once opened, or null.

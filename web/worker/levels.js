@@ -4,7 +4,7 @@
 // draw on 64 lobes of the filter, which at a rate of a few values a second
 // span the whole recording. Levels stay in memory only while they are
 // small (kKeptFrames), so a recording of any length costs a few MB.
-import { kaiser, sinc } from './resample.js';
+import { kaiser, sinc } from '../shared/resample.js';
 
 // The largest level kept. The recording itself counts as level 0, kept
 // when it is this small too.

@@ -9,7 +9,7 @@
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
 import { currentPreview } from './preview.js';
-import { inputGiven, rateOf, spanOf, soundSeconds, templatesGiven } from './choices.js';
+import { inputGiven, rateOf, spanOf, soundSeconds, templatesGiven } from './derived.js';
 import { say, unreadable } from './messages.js';
 
 const buttons = {

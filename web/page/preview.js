@@ -7,12 +7,12 @@
 // shown while the next is made, so that the chart follows a handle as it
 // moves. The one on screen while a new one is made is marked as being
 // updated.
-import { follow } from './latest.js';
+import { follow } from './scheduler.js';
 import { call } from './programs.js';
 import { drawChart } from './chart.js';
 import { say, unreadable } from './messages.js';
 import { subscribe, update } from './state.js';
-import { inputGiven, templatesGiven } from './choices.js';
+import { inputGiven, templatesGiven } from './derived.js';
 
 const report = document.getElementById('preview');
 const errors = document.getElementById('preview-status');

@@ -2,7 +2,7 @@
 // returns a promise of its result. The worker reads none of the user's
 // files itself: it asks for the bytes of a file shared with it, and the
 // page reads them here, by slices.
-import { startWorker } from './site_files.js';
+import { startWorker } from '../shared/site_files.js';
 
 const worker = startWorker();
 const waiting = new Map();

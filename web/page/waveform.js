@@ -4,7 +4,7 @@
 // makes as it reads the recording (overview.js), so a recording of any
 // length draws at once and fills in as it is read. The selection is drawn
 // over it by selection.js; zoom.js changes the span in view.
-import { follow } from './latest.js';
+import { follow } from './scheduler.js';
 import { call } from './programs.js';
 import { subscribe, update } from './state.js';
 import { placeOf, recordingOf, secondsText, shownSpan } from './timeline.js';
