@@ -28,6 +28,7 @@ function tone(pitch, amp, { cents = () => 0, stretch = 0, level = 0.3 } = {}) {
   return samples;
 }
 const saw = (h) => 1 / h;
+const notes = [110, 165, 247]; // a third of a second each: no one pitch
 const noise = Float32Array.from({ length: kRate }, (_, i) => Math.sin(i * i * 12.9898) * 0.5);
 
 // A read that fails outside `spans`: the worker reads only those frames.
@@ -42,7 +43,7 @@ const harmonic = (values, bin) => Math.hypot(...[Math.cos, Math.sin].map((f) => 
 
 const tones = [
   { name: 'saw, 110 Hz', pitch: 110, amp: saw, rooms: [240, 240, 240, 240], cycles: 1 },
-  { name: 'square, 220 Hz, 2 cycles a patch', pitch: 220, amp: (h) => (h % 2 ? 1 / h : 0),
+  { name: 'square, 1174.7 Hz, 2 cycles a patch', pitch: 1174.7, amp: (h) => (h % 2 ? 1 / h : 0),
     rooms: [64, 128, 240, 512], cycles: 2 },
   { name: 'plucked string, 110 Hz', pitch: 110, amp: (h, t) => Math.exp(-t * (0.5 + h / 4)) / h,
     rooms: [240, 240, 240, 240], cycles: 1 },
@@ -61,6 +62,11 @@ test('Cycles: pitch, joins and harmonics of synthesized tones', () => {
     const { patches } = cutCycles(samples.length, kRate, reader(samples,
       cycleSpans(samples.length, kRate, found.pitch, cycles, rooms)), found.pitch, cycles, rooms);
     assert.ok(Math.abs(peakOf(patches.map((patch) => patch.values)) - 1) < 1e-9, name);
+    const last = patches.at(-1);
+    // Spread from the start to the end: a cut moves at most to its next
+    // zero crossing and a period on, and keeps the filter's reach inside.
+    assert.ok(patches[0].start < 2 / pitch + 0.005, name);
+    assert.ok(last.start + last.seconds > 1 - 1 / pitch - 0.005, name);
     const moment = (patch) => patch.start + patch.seconds / 2;
     const reference = [harmonic(patches[0].values, cycles), amp(1, moment(patches[0]))];
     patches.forEach(({ values }, p) => {
@@ -77,7 +83,9 @@ test('Cycles: pitch, joins and harmonics of synthesized tones', () => {
 
 test('no clear pitch: silence, noise, a selection too short for its period', () => {
   for (const [samples, reason] of [[new Float32Array(kRate), 'silence'], [noise, 'noise'],
-    [tone(110, saw).subarray(0, 300), 'short'], [new Float32Array(3), 'short']]) {
+    [tone(110, saw).subarray(0, 300), 'short'], [new Float32Array(3), 'short'],
+    [notes.map((pitch) => tone(pitch, saw)).reduce((a, b, n) => a.map((s, i) => (3 * i < n * kRate
+      ? s : b[i]))), 'unsteady']]) {
     const found = detectPitch(samples.length, kRate, (first, end) => samples.subarray(first, end));
     assert.deepEqual([found.pitch, found.reason], [null, reason]);
   }
