@@ -57,6 +57,9 @@ export function valueCount(seconds, rate) {
 // the source holds.
 const lobeOf = (sourceRate, rate) => sourceRate / (kCutoff * Math.min(rate, sourceRate));
 
+// How many of the source's frames each side of a value's time it draws on.
+export const reachOf = (sourceRate, rate) => kZeroCrossings * lobeOf(sourceRate, rate);
+
 // A source is {rate, frames}: mono sound of `frames` frames at `rate`
 // frames a second. The conversion is {rate, start}: values at `rate` a
 // second, the first at `start` seconds.
@@ -64,7 +67,7 @@ const lobeOf = (sourceRate, rate) => sourceRate / (kCutoff * Math.min(rate, sour
 // The frames [first, end) of `source` that values from..from+count of
 // `conversion` draw on.
 export function framesFor(source, conversion, from, count) {
-  const reach = kZeroCrossings * lobeOf(source.rate, conversion.rate);
+  const reach = reachOf(source.rate, conversion.rate);
   const centre = (i) => (conversion.start + i / conversion.rate) * source.rate;
   const first = Math.max(0, Math.ceil(centre(from) - reach));
   const end = Math.min(source.frames, Math.floor(centre(from + count - 1) + reach) + 1);
@@ -72,11 +75,19 @@ export function framesFor(source, conversion, from, count) {
 }
 
 // Values from..from+count of `conversion`, from `samples`, which hold the
-// frames of `source` from `samplesFirst` on and cover framesFor(...).
-// Each value is the filtered sound at its own time; near the recording's
-// ends the weights are scaled to the frames that exist.
+// frames of `source` from `samplesFirst` on and cover framesFor(...), as
+// bytes.
 export function valuesOf(source, conversion, samples, samplesFirst, from, count) {
-  const bytes = new Uint8Array(count);
+  return Uint8Array.from(soundAt(source, conversion, samples, samplesFirst, from, count), toByte);
+}
+
+// The same values before the byte rule, in full precision so that the
+// bytes stay exactly as they were: the filtered sound, -1..1 as the
+// recording holds it. Each value is the filtered sound at its own time;
+// near the recording's ends the weights are scaled to the frames that
+// exist.
+export function soundAt(source, conversion, samples, samplesFirst, from, count) {
+  const sound = new Float64Array(count);
   const lobe = lobeOf(source.rate, conversion.rate);
   // Table places per frame, and the kernel's reach in frames.
   const step = kTableSteps / lobe;
@@ -94,7 +105,7 @@ export function valuesOf(source, conversion, samples, samplesFirst, from, count)
       sum += weight * samples[n - samplesFirst];
       weights += weight;
     }
-    bytes[i] = toByte(weights > 0 ? sum / weights : 0);
+    sound[i] = weights > 0 ? sum / weights : 0;
   }
-  return bytes;
+  return sound;
 }
