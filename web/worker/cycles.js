@@ -9,7 +9,7 @@
 // for all (gain.js) brings the largest value to the edge. Pure and without
 // the DOM: the worker reads the frames cycleSpans names and hands them over
 // through `read`.
-import { reachOf, soundAt } from './resample.js';
+import { reachOf, soundAt } from '../shared/resample.js';
 import { gainToEdge, peakOf } from './gain.js';
 
 // How far a cycle's own period may be from the pitch's, as a fraction.

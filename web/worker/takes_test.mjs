@@ -9,7 +9,7 @@ import { detectPitch, noteName, pitchSpans } from './pitch.js';
 import { cutCycles, cycleSpans } from './cycles.js';
 import { contourOf } from './contour.js';
 import { gainToEdge, peakOf } from './gain.js';
-import { toByte } from './resample.js';
+import { toByte } from '../shared/resample.js';
 
 const kRate = 44100;
 const kFloor = -40; // dB under the first patch's fundamental: absent
