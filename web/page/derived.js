@@ -1,7 +1,8 @@
-// The state's choices as the programs take them: the templates' bytes, the
-// input as a file of bytes (a recording's made by the settings in the
-// fields), each with a key that changes whenever they do, and the
-// sentences that say why there is none yet.
+// Values derived from the state, pure, for every view and step: the
+// choices as the programs take them (the templates' bytes, the input as a
+// file of bytes, a recording's made by the settings in the fields), each
+// with a key that changes whenever they do, and the sentences that say
+// why there is none yet; the keys of a preview, a run and what plays.
 import { valueCount } from '../shared/resample.js';
 
 // The highest rate taken: far above any use.
@@ -115,3 +116,54 @@ export function inputGiven(state) {
 // what a run or a download waits for after a click.
 export const settled = (state) =>
   state.facts !== null && !inputGiven(state).waiting && templatesGiven(state) !== null;
+
+// What the preview is made from: {key, templates, input}, or {wait} with
+// the sentence to show meanwhile. A problem with the input leaves the
+// templates alone.
+export function previewOf(state) {
+  if (!state.facts) return { wait: 'Loading the programs...' };
+  if (state.templates.files.size === 0) {
+    return { wait: 'The preview appears here once there are templates.' };
+  }
+  const templates = templatesGiven(state);
+  if (!templates) return { wait: 'Reading the templates...' };
+  const given = inputGiven(state);
+  if (given.waiting) return { wait: given.waiting };
+  const input = given.problem ? null : given;
+  return { key: `${templates.key}|${input?.key ?? 'no input'}`, templates, input };
+}
+
+// The preview of the choices as they are now, or null while it is made.
+export function currentPreview(state) {
+  return state.preview && state.preview.key === previewOf(state).key ? state.preview : null;
+}
+
+// The templates and the input a preview was made for, whatever the
+// settings that make a recording's bytes.
+export function previewLineOf(state) {
+  const made = previewOf(state);
+  return made.key ? `${made.templates.key}|${state.input?.kind}${state.input?.serial}` : null;
+}
+
+// The templates' room per the preview of the templates now chosen, or
+// null.
+export function roomOf(state) {
+  const templates = templatesGiven(state);
+  return state.preview && templates && state.preview.templatesKey === templates.key
+    ? state.preview.chart.room : null;
+}
+
+// The choices a run is made from, as its key.
+export function runKey(state) {
+  return `${templatesGiven(state)?.key}|${inputGiven(state).key}|${state.fields.patchName}`;
+}
+
+// The choices that `what` ('selection' or 'values') plays, as a key:
+// playing stops when they change.
+export function playKey(state, what) {
+  const { fields } = state;
+  if (what === 'selection') {
+    return `selection|${state.input?.serial}|${fields.start}|${fields.length}`;
+  }
+  return `values|${templatesGiven(state)?.key}|${inputGiven(state).key}|${rateOf(fields).rate}`;
+}

@@ -25,11 +25,11 @@ async function take(dropped) {
       'the page takes one input at a time: drop the templates with one input file or ' +
       'recording.';
   }
-  update({ problems: { drop: problem } });
+  update({ problems: { drop: problem }, statuses: { drop: '' } });
   if (problem) return;
   const [input] = others;
   if (input && isSound(input)) {
-    update({ problems: { drop: `"${input.name}" is taken as a recording.` } });
+    update({ statuses: { drop: `"${input.name}" is taken as a recording.` } });
   }
   await Promise.all([
     templates.length > 0 ? chooseTemplates(templates, 'drop') : null,

@@ -7,6 +7,10 @@ import './messages.js';
 import './templates.js';
 import './input_file.js';
 import './recording.js';
+import './fields.js';
+import './fit.js';
+import './download_input.js';
+import './recording_status.js';
 import './waveform.js';
 import './selection.js';
 import './zoom.js';
@@ -22,9 +26,9 @@ import { say } from './messages.js';
 const pageStatus = document.getElementById('page-status');
 const dropStatus = document.getElementById('drop-status');
 
-subscribe(({ problems }) => {
+subscribe(({ problems, statuses }) => {
   say(pageStatus, problems.page);
-  say(dropStatus, problems.drop ?? '');
+  say(dropStatus, problems.drop || statuses.drop);
 });
 
 call('facts').then((facts) => update({ facts }), (error) => update({ problems: {

@@ -8,8 +8,7 @@
 // a long selection needs no more memory than a short one.
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
-import { currentPreview } from './preview.js';
-import { inputGiven, rateOf, spanOf, soundSeconds, templatesGiven } from './derived.js';
+import { currentPreview, inputGiven, playKey, rateOf, spanOf, soundSeconds } from './derived.js';
 import { say, unreadable } from './messages.js';
 
 const buttons = {
@@ -31,17 +30,8 @@ const kHighestRate = 96000;
 // Made at the first press: browsers start sound only after a user's
 // gesture.
 let audio = null;
-// The sound under way: {key, sources, stopped}.
-let playing = null;
-
-// The choices that `what` plays, as a key: playing stops when they change.
-function keyOf(state, what) {
-  const { fields } = state;
-  if (what === 'selection') {
-    return `selection|${state.input?.serial}|${fields.start}|${fields.length}`;
-  }
-  return `values|${templatesGiven(state)?.key}|${inputGiven(state).key}|${fields.rate}`;
-}
+// The sources of the sound under way, for state.playing.
+let sources = [];
 
 // Parts of the selection of the recording: {samples, rate} each, or a
 // {problem}.
@@ -77,7 +67,7 @@ async function valueParts(state, outputRate) {
   if (given.problem || given.waiting) return { problem: given.problem ?? given.waiting };
   const made = await when((now) => currentPreview(now) !== null ||
     (now.problems.preview !== '' && !now.busy.preview) ||
-    keyOf(now, 'values') !== keyOf(state, 'values'));
+    playKey(now, 'values') !== playKey(state, 'values'));
   const preview = currentPreview(made);
   if (!preview) return { problem: made.problems.preview };
   const { values } = preview.chart;
@@ -118,19 +108,15 @@ function bufferOf(samples, rate) {
 const pause = (seconds) => new Promise((resolve) => { setTimeout(resolve, seconds * 1000); });
 
 function stop() {
-  if (!playing) return;
-  playing.stopped = true;
-  for (const source of playing.sources) source.stop();
-  playing = null;
+  for (const source of sources) source.stop();
+  sources = [];
 }
 
 async function play(what) {
   const state = current();
-  const key = keyOf(state, what);
-  update({ playing: { what, key }, problems: { play: '' } });
-  const sound = { key, sources: [], stopped: false };
-  playing = sound;
-  const stillPlaying = () => !sound.stopped && current().playing?.key === key;
+  const playing = { what, key: playKey(state, what) };
+  update({ playing, problems: { play: '' } });
+  const stillPlaying = () => current().playing === playing;
   try {
     await audio.resume();
     const made = what === 'selection' ? selectionParts(state)
@@ -147,7 +133,7 @@ async function play(what) {
       source.buffer = bufferOf(samples, rate);
       source.connect(audio.destination);
       source.start(at);
-      sound.sources.push(source);
+      sources.push(source);
       last = source;
       at += source.buffer.duration;
       await pause(at - kAheadSeconds - audio.currentTime);
@@ -178,7 +164,7 @@ for (const [what, button] of Object.entries(buttons)) {
 
 subscribe((state) => {
   // What plays stops when the choice it plays changes.
-  if (state.playing && state.playing.key !== keyOf(state, state.playing.what)) {
+  if (state.playing && state.playing.key !== playKey(state, state.playing.what)) {
     update({ playing: null });
     return;
   }

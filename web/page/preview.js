@@ -12,48 +12,12 @@ import { call } from './programs.js';
 import { drawChart } from './chart.js';
 import { say, unreadable } from './messages.js';
 import { subscribe, update } from './state.js';
-import { inputGiven, templatesGiven } from './derived.js';
+import { previewLineOf, previewOf } from './derived.js';
 
 const report = document.getElementById('preview');
 const errors = document.getElementById('preview-status');
 const busyLine = document.getElementById('preview-busy');
 const chart = document.getElementById('chart');
-
-// What the preview is made from: {key, templates, input}, or {wait} with
-// the sentence to show meanwhile. A problem with the input leaves the
-// templates alone.
-function previewOf(state) {
-  if (!state.facts) return { wait: 'Loading the programs...' };
-  if (state.templates.files.size === 0) {
-    return { wait: 'The preview appears here once there are templates.' };
-  }
-  const templates = templatesGiven(state);
-  if (!templates) return { wait: 'Reading the templates...' };
-  const given = inputGiven(state);
-  if (given.waiting) return { wait: given.waiting };
-  const input = given.problem ? null : given;
-  return { key: `${templates.key}|${input?.key ?? 'no input'}`, templates, input };
-}
-
-// The preview of the choices as they are now, or null while it is made.
-export function currentPreview(state) {
-  return state.preview && state.preview.key === previewOf(state).key ? state.preview : null;
-}
-
-// The templates and the input a preview was made for, whatever the
-// settings that make a recording's bytes.
-function lineOf(state) {
-  const made = previewOf(state);
-  return made.key ? `${made.templates.key}|${state.input?.kind}${state.input?.serial}` : null;
-}
-
-// The templates' room per the preview of the templates now chosen, or
-// null.
-export function roomOf(state) {
-  const templates = templatesGiven(state);
-  return state.preview && templates && state.preview.templatesKey === templates.key
-    ? state.preview.chart.room : null;
-}
 
 // "room N", "values V...", "patch P FIRST COUNT", "exit N" lines: see
 // chart_data.cc.
@@ -72,14 +36,14 @@ function parseChart(text) {
   return data;
 }
 
-async function make(state, key) {
+async function make(state, key, signal) {
   const made = previewOf(state);
   if (!made.key) return { preview: null, busy: { preview: false }, problems: { preview: '' } };
   update({ busy: { preview: true } });
   try {
     const { key: inputKey, ...input } = made.input ?? {};
     const result = await call('preview', { templates: made.templates.files,
-      input: made.input ? input : null });
+      input: made.input ? input : null }, { signal });
     const chart = parseChart(result.chart);
     return {
       preview: { key, templatesKey: made.templates.key, hasInput: made.input !== null,
@@ -98,9 +62,13 @@ async function make(state, key) {
   }
 }
 
+// A preview for the same templates and input lands meanwhile.
+const sameLine = (madeFrom, now) => previewLineOf(madeFrom) !== null &&
+  previewLineOf(madeFrom) === previewLineOf(now);
 follow((state) => previewOf(state).key ?? null, make, {
-  overtaken: (changes, madeFrom, now) => (changes.preview && lineOf(madeFrom) !== null &&
-    lineOf(madeFrom) === lineOf(now) ? { preview: changes.preview } : null),
+  overtaken: (changes, madeFrom, now) =>
+    (changes.preview && sameLine(madeFrom, now) ? { preview: changes.preview } : null),
+  stale: (madeFrom, now) => !sameLine(madeFrom, now),
 });
 
 function showReport(text) {

@@ -1,15 +1,12 @@
-// The page's side of the worker (worker.js): each call posts one job and
-// returns a promise of its result. The worker reads none of the user's
+// The page's side of the worker (worker/worker.js), by the protocol of
+// shared/protocol.js: each call posts one job and returns a promise of its
+// result. The worker reads none of the user's
 // files itself: it asks for the bytes of a file shared with it, and the
 // page reads them here, by slices.
 import { startWorker } from '../shared/site_files.js';
+import { caller } from '../shared/protocol.js';
 
 const worker = startWorker();
-const waiting = new Map();
-let lastId = 0;
-// Why the worker cannot work, once it failed to start: every call, later
-// ones too, fails with it.
-let broken = null;
 
 // Files the worker may read: id -> File.
 const shared = new Map();
@@ -37,39 +34,25 @@ async function serveRead({ token, file, start, end }) {
   }
 }
 
-// An error of the worker's; `unreadable` is the File that could not be
-// read, if that was the cause, and `cancelled` is set for work on a
-// recording no longer chosen.
-function workerError({ error, unreadable, cancelled }) {
-  return Object.assign(new Error(error), { unreadable: shared.get(unreadable), cancelled });
-}
-
-worker.onmessage = ({ data }) => {
+const { call: callWorker, fail } = caller(worker, (data) => {
   if (data.read) {
     serveRead(data.read);
-  } else if (data.progress) {
+  } else {
     const detail = { ...data.progress, unreadable: shared.get(data.progress.unreadable) };
     events.dispatchEvent(new CustomEvent('progress', { detail }));
-  } else {
-    const { resolve, reject } = waiting.get(data.id);
-    waiting.delete(data.id);
-    if (data.error === undefined) resolve(data.result);
-    else reject(workerError(data));
   }
-};
+});
 
+// Once the worker failed to start, every call, later ones too, fails with
+// why.
 worker.onerror = (event) => {
   event.preventDefault();
-  broken = `the page's worker could not start (${event.message || 'no reason given'})`;
-  for (const { reject } of waiting.values()) reject(new Error(broken));
-  waiting.clear();
+  fail(`the page's worker could not start (${event.message || 'no reason given'})`);
 };
 
-export function call(kind, job = {}, transfer = []) {
-  if (broken) return Promise.reject(new Error(broken));
-  const id = ++lastId;
-  return new Promise((resolve, reject) => {
-    waiting.set(id, { resolve, reject });
-    worker.postMessage({ id, kind, ...job }, transfer);
-  });
-}
+// A call of the worker (shared/protocol.js): an error's `unreadable` is
+// the File that could not be read, if that was the cause, and `cancelled`
+// is set for work on a recording no longer chosen or a call cancelled.
+export const call = (name, job, options) => callWorker(name, job, options).catch((error) => {
+  throw Object.assign(error, { unreadable: shared.get(error.unreadable) });
+});

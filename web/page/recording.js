@@ -1,65 +1,21 @@
 // Step 2, second way: a recording. A WAV file is read by the worker, by
 // slices, as far as the values asked for need it; another format is
-// decoded once by the browser and handed to the worker whole. The input
-// is then the values at the chosen Rate from the chosen Start for the
-// chosen Length (or to the end), made on demand: a preview or a run takes
-// only the values it reads. Fit sets the rate so that those values fill
-// the templates' room; the values can be downloaded, to feed the console
-// program too.
-import { current, nextSerial, subscribe, update, when } from './state.js';
+// decoded once by the browser (decode.js) and handed to the worker whole.
+// The input is then the values at the chosen Rate from the chosen Start
+// for the chosen Length (or to the end), made on demand: a preview or a
+// run takes only the values it reads. The fields (fields.js), Fit
+// (fit.js), the download of the values (download_input.js) and the
+// status (recording_status.js) are modules of their own.
+import { current, nextSerial, subscribe, update } from './state.js';
 import { call, events, share, unshare } from './programs.js';
-import { conversionOf, duration, inputGiven, kMaxRate, plural, rawName, settled,
-  soundSeconds, spanOf } from './derived.js';
+import { rawName } from './derived.js';
 import { inputNameProblem } from './names.js';
-import { say, unreadable } from './messages.js';
-import { valueCount } from '../shared/resample.js';
-import { roomOf } from './preview.js';
+import { unreadable } from './messages.js';
+import { decode, empty } from './decode.js';
 
 const chooser = document.getElementById('recording');
-const fields = {
-  rate: document.getElementById('rate'),
-  start: document.getElementById('start'),
-  length: document.getElementById('length'),
-};
-const status = document.getElementById('recording-status');
-const downloadButton = document.getElementById('download-input');
-
-// Values asked of the worker at a time while the input bytes are made.
-const kDownloadStep = 1 << 16;
-
-// The browser decodes other formats at this rate.
-const kDecodeRate = 48000;
 
 const isCurrent = (input) => current().input?.serial === input.serial;
-
-function notAudio(name) {
-  return `"${name}" is not a recording this browser can decode (such as WAV, MP3, OGG or ` +
-    'FLAC). Choose another recording, or choose the file as Input file to take its bytes ' +
-    'as they are.';
-}
-
-const empty = (name) =>
-  `The recording "${name}" is empty: it holds no sound. Choose another recording.`;
-
-// The browser's own decoder, for what the worker does not read itself:
-// the channels, handed to the worker, which keeps them.
-async function decode(input) {
-  let decoded;
-  try {
-    const bytes = await input.file.arrayBuffer();
-    decoded = await new OfflineAudioContext(1, 1, kDecodeRate).decodeAudioData(bytes);
-  } catch (error) {
-    if (error.name === 'NotReadableError' || error.name === 'NotFoundError') throw error;
-    return { problem: notAudio(input.name) };
-  }
-  if (decoded.length === 0) return { problem: empty(input.name) };
-  const channels = Array.from({ length: decoded.numberOfChannels },
-    (_, channel) => decoded.getChannelData(channel).slice());
-  if (!isCurrent(input)) return {};
-  const sound = await call('openDecoded', { recording: input.serial, rate: decoded.sampleRate,
-    channels }, channels.map((channel) => channel.buffer));
-  return { sound };
-}
 
 // Takes `file` as a recording, `from` the way it came; resolves once it is
 // open.
@@ -108,121 +64,10 @@ events.addEventListener('progress', ({ detail }) => {
   }
 });
 
-// The recording's room in the templates, and Fit.
-async function fit() {
-  const state = await when((now) => !now.busy.preview);
-  const { input } = state;
-  const room = roomOf(state);
-  let problem = '';
-  if (input?.kind !== 'recording' || !input.sound) {
-    problem = 'Fit needs a recording: choose one under Recording first.';
-  } else if (room === null) {
-    problem = 'Fit needs the templates\' room: choose the templates first.';
-  } else if (room === 0) {
-    problem = 'The templates have no room for values (no line takes a value), ' +
-      'so there is nothing to fit.';
-  } else {
-    const span = spanOf(state.fields, soundSeconds(input.sound));
-    problem = span.problem ?? '';
-    if (!problem) {
-      let rate = +(room / span.seconds).toFixed(6);
-      if (valueCount(span.seconds, rate) !== room) rate = room / span.seconds;
-      if (rate > kMaxRate) {
-        problem = `${duration(span.seconds)} is too short for the templates' room, ` +
-          `${room} values: at the highest rate, ${kMaxRate}/s, it makes ` +
-          `${valueCount(span.seconds, kMaxRate)}. Choose a longer span.`;
-      } else {
-        update({ fields: { rate: String(rate) }, problems: { fit: '' } });
-        return;
-      }
-    }
-  }
-  update({ problems: { fit: problem } });
-}
-
-// Makes all the input bytes of the recording, by steps, and saves them.
-async function downloadValues() {
-  const state = await when(settled);
-  const given = inputGiven(state);
-  if (given.problem || given.waiting) {
-    update({ problems: { fit: given.problem ?? given.waiting } });
-    return;
-  }
-  if (!given.recording) {
-    save(given.name, state.input.file);
-    return;
-  }
-  const parts = [];
-  const { id, rate, start } = given.recording;
-  for (let from = 0; from < given.size; from += kDownloadStep) {
-    update({ busy: { download: { done: from, total: given.size } } });
-    try {
-      parts.push(await call('values', { recording: id, conversion: { rate, start }, from,
-        count: Math.min(kDownloadStep, given.size - from) }));
-    } catch (error) {
-      update({ busy: { download: null }, problems: error.cancelled ? {} :
-        { recording: error.unreadable ? unreadable(state.input.name) : error.message } });
-      return;
-    }
-    if (inputGiven(current()).key !== given.key) {
-      update({ busy: { download: null } });
-      return;
-    }
-  }
-  update({ busy: { download: null } });
-  save(given.name, new Blob(parts));
-}
-
-function save(name, blob) {
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(blob);
-  link.download = name;
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
-
-function statusText(state) {
-  const { input, problems, busy } = state;
-  if (problems.recording) return problems.recording;
-  if (input?.kind !== 'recording') return problems.fit;
-  if (!input.sound) return `Reading ${input.name}...`;
-  const parts = [`${input.name}: ${duration(soundSeconds(input.sound))} of sound.`];
-  const conversion = conversionOf(state);
-  if (conversion.problem) {
-    parts.push(conversion.problem);
-  } else {
-    const { count, seconds, start, rate } = conversion;
-    parts.push(`It makes ${plural(count, 'byte')}: ${duration(seconds)} from ${start} s ` +
-      `at ${rate}/s.`);
-    const room = roomOf(state);
-    if (room !== null) {
-      parts.push(`The templates' room, ${plural(room, 'value')}: ${duration(room / rate)} ` +
-        `at ${rate}/s.`);
-    }
-  }
-  const { progress } = input;
-  if (progress && progress.done < progress.total) {
-    parts.push(`Reading the whole recording, for low rates: ` +
-      `${Math.floor((100 * progress.done) / progress.total)} %.`);
-  }
-  if (busy.download) {
-    parts.push(`Making the input bytes: ${Math.floor((100 * busy.download.done) /
-      busy.download.total)} %.`);
-  }
-  if (problems.fit) parts.push(problems.fit);
-  return parts.join(' ');
-}
-
 chooser.addEventListener('change', () => {
   const [file] = chooser.files;
   if (file) chooseRecording(file, 'chooser');
 });
-for (const [name, field] of Object.entries(fields)) {
-  field.addEventListener('input', () => update({ fields: { [name]: field.value },
-    problems: { fit: '' } }));
-}
-document.getElementById('fit').addEventListener('click', fit);
-downloadButton.addEventListener('click', downloadValues);
 
 subscribe((state, before) => {
   // A recording no longer chosen is forgotten by the worker.
@@ -233,9 +78,4 @@ subscribe((state, before) => {
   }
   const { input } = state;
   if (!(input?.kind === 'recording' && input.from === 'chooser')) chooser.value = '';
-  for (const [name, field] of Object.entries(fields)) {
-    if (field.value !== state.fields[name]) field.value = state.fields[name];
-  }
-  downloadButton.disabled = state.busy.download !== null;
-  say(status, statusText(state));
 });

@@ -8,7 +8,7 @@
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
 import { say, unreadable } from './messages.js';
-import { inputGiven, settled, templatesGiven } from './derived.js';
+import { inputGiven, runKey, settled, templatesGiven } from './derived.js';
 import { patchNameProblem, zipName } from './names.js';
 import { headOf } from './input_file.js';
 
@@ -20,12 +20,6 @@ const transcript = document.getElementById('console');
 const exitCode = document.getElementById('exit-code');
 const patchList = document.getElementById('patches');
 const zipLink = document.getElementById('zip');
-
-// The choices a run is made from, as its key.
-function runKey(state) {
-  const templates = templatesGiven(state);
-  return `${templates?.key}|${inputGiven(state).key}|${state.fields.patchName}`;
-}
 
 const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
 
@@ -64,7 +58,7 @@ async function run() {
     return;
   }
   const key = runKey(state);
-  update({ busy: { run: true }, problems: { run: 'Running...' } });
+  update({ busy: { run: true }, problems: { run: '' } });
   const changed = await changedFile(state);
   if (changed) {
     update({ busy: { run: false }, problems: { run: unreadable(changed) } });
@@ -135,6 +129,6 @@ subscribe((state, before) => {
   if (nameField.value !== state.fields.patchName) nameField.value = state.fields.patchName;
   say(nameStatus, patchNameProblem(state.fields.patchName));
   runButton.disabled = state.busy.run;
-  say(runStatus, state.problems.run);
+  say(runStatus, state.busy.run ? 'Running...' : state.problems.run);
   if (!before || state.run !== before.run) showResult(state.run);
 });

@@ -7,7 +7,7 @@
 // the part that the templates' room takes at the Rate is marked apart
 // from the part that is cut.
 import { current, subscribe, update } from './state.js';
-import { decimalsFor, decimalsOf, placeOf, reachOf, recordingOf, secondsText, selectionOf,
+import { clamp, decimalsFor, decimalsOf, placeOf, reachOf, recordingOf, secondsText, selectionOf,
   shortestOf, shownSpan, timeAt } from './timeline.js';
 
 const picture = document.getElementById('waveform-picture');
@@ -22,8 +22,6 @@ const after = document.getElementById('outside-after');
 
 const kKeySteps = { ArrowRight: 0.01, ArrowUp: 0.01, ArrowLeft: -0.01, ArrowDown: -0.01,
   PageUp: 1, PageDown: -1 };
-
-const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
 
 // The changes that put handle `which` at `seconds`, rounded to `decimals`
 // decimals: the fields, and the span in view when the handle would leave

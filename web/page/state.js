@@ -1,8 +1,9 @@
 // The page's one state: what the user has chosen and what the page made
 // of it. Every change goes through update(); the steps' views and the work
 // under way subscribe to it and read current(). A result carries the key
-// of the choices it was made from (keys below), so that a result made for
+// of the choices it was made from (derived.js), so that a result made for
 // choices since replaced is recognised and never shown as the current one.
+// No module keeps a copy of what the state holds.
 //
 //   facts       the programs' own names and limit, from the programs
 //               themselves: {templateNames, scratchName, sampleLimit}
@@ -11,11 +12,16 @@
 //   inputChoices  how many inputs have been chosen, taken or refused
 //   input       the input, one of
 //                 {kind: 'file', serial, name, file, size, head, from}
-//                 {kind: 'recording', serial, name, file, sound, progress,
-//                  from}: sound {rate, frames} once opened
+//                 {kind: 'recording', serial, name, file, fileId, sound,
+//                  progress, from}: fileId as shared with the worker,
+//                  sound {rate, frames} once opened, progress {done,
+//                  total} of the worker's reading of it whole
 //               head: the bytes a program can read, null while read
-//   fields      the texts of Rate, Start, Length and Patch name
-//   preview     {key, report, errors, exitCode, chart} or null
+//   fields      the texts of Rate, Start, Length and Patch name, at first
+//               kDefaultFields (index.html's fields show them)
+//   preview     {key, templatesKey, hasInput, report, errors, exitCode,
+//               chart} or null: key that of previewOf, templatesKey that
+//               of the templates alone, whose room the chart gives
 //   run         {key, patchName, transcript, exitCode, patches, zip}
 //   view        the waveform's width in columns, and the span of the
 //               recording it shows: {columns, serial, start, seconds},
@@ -23,9 +29,15 @@
 //   waveform    the waveform drawn: {key, serial, first, end, rate, low,
 //               high, read} (see waveform.js), or null
 //   playing     what plays: {what: 'selection' or 'values', key}, or null
-//   problems    sentences for the steps: {templates, input, recording,
-//               preview, run, play, page}
-//   busy        work under way: {preview, run, download}
+//   problems    sentences for the steps, each why a step cannot go on:
+//               {templates, input, recording, fit, preview, run, play,
+//               drop, page}
+//   statuses    sentences of what the page did, no problem: {drop}
+//   busy        work under way: {preview, run, download}, download
+//               {done, total} values while the input bytes are made
+export const kDefaultFields = Object.freeze({ rate: '4000', start: '0', length: '',
+  patchName: 'demo' });
+
 const listeners = new Set();
 
 let serial = 0;
@@ -37,27 +49,29 @@ let now = Object.freeze({
   templates: { serial: 0, files: new Map(), from: '' },
   inputChoices: 0,
   input: null,
-  fields: { rate: '4000', start: '0', length: '', patchName: 'demo' },
+  fields: kDefaultFields,
   preview: null,
   run: null,
   view: { columns: 0, serial: 0, start: 0, seconds: 0 },
   waveform: null,
   playing: null,
-  problems: { templates: '', input: '', recording: '', preview: '', run: '', play: '',
-    page: '' },
+  problems: { templates: '', input: '', recording: '', fit: '', preview: '', run: '',
+    play: '', drop: '', page: '' },
+  statuses: { drop: '' },
   busy: { preview: false, run: false, download: null },
 });
 
 export const current = () => now;
 
-// Replaces the parts named in `changes`; `problems`, `fields`, `view` and
-// `busy` are merged item by item.
+// Replaces the parts named in `changes`; `problems`, `statuses`, `fields`,
+// `view` and `busy` are merged item by item.
 export function update(changes) {
   const before = now;
   now = Object.freeze({
     ...now,
     ...changes,
     problems: { ...now.problems, ...changes.problems },
+    statuses: { ...now.statuses, ...changes.statuses },
     fields: { ...now.fields, ...changes.fields },
     view: { ...now.view, ...changes.view },
     busy: { ...now.busy, ...changes.busy },

@@ -4,8 +4,7 @@
 // falls on the picture. Functions of the state alone, shared by the
 // modules that draw the waveform (waveform.js), move its handles
 // (selection.js) and zoom it (zoom.js).
-import { soundSeconds } from './derived.js';
-import { roomOf } from './preview.js';
+import { rateOf, roomOf, soundSeconds } from './derived.js';
 
 // The recording chosen, once opened, or null.
 export function recordingOf({ input }) {
@@ -22,7 +21,7 @@ export function shownSpan(state) {
   return { start: 0, seconds: soundSeconds(input.sound) };
 }
 
-const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
+export const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
 
 // The shortest selection the handles leave: 1 ms, or less of a shorter
 // recording.
@@ -47,8 +46,8 @@ export function selectionOf(state) {
 // {start, end}, or null while the room or the Rate is not known.
 export function reachOf(state) {
   const room = roomOf(state);
-  const rate = Number(state.fields.rate);
-  if (room === null || !(rate > 0)) return null;
+  const { rate } = rateOf(state.fields);
+  if (room === null || !rate) return null;
   const { start, end } = selectionOf(state);
   return { start, end: Math.min(end, start + room / rate) };
 }

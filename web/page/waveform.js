@@ -33,12 +33,12 @@ function wanted(state) {
     serial: input.serial, rate, first, end, columns };
 }
 
-follow((state) => wanted(state)?.key ?? null, async (state, key) => {
+follow((state) => wanted(state)?.key ?? null, async (state, key, signal) => {
   const asked = wanted(state);
   if (!asked) return { waveform: null };
   try {
     const { low, high, read } = await call('view', { recording: asked.serial,
-      first: asked.first, end: asked.end, columns: asked.columns });
+      first: asked.first, end: asked.end, columns: asked.columns }, { signal });
     return { waveform: { ...asked, key, low, high, read } };
   } catch (error) {
     // A recording that can no longer be read is said so by recording.js.

@@ -4,7 +4,7 @@
 // picture sideways, to move along a recording zoomed in. Each changes the
 // span in view in the state; waveform.js draws it.
 import { current, subscribe, update } from './state.js';
-import { recordingOf, shownSpan, timeAt } from './timeline.js';
+import { clamp, recordingOf, shownSpan, timeAt } from './timeline.js';
 import { soundSeconds } from './derived.js';
 
 const picture = document.getElementById('waveform-picture');
@@ -15,8 +15,6 @@ const zoomOut = document.getElementById('zoom-out');
 const kFewestFrames = 32;
 // How much a step of the wheel zooms (a pinch comes in smaller steps).
 const kWheelZoom = 0.002;
-
-const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
 
 // The span of `seconds` that keeps the time now at `place` (0 at the left
 // edge, 1 at the right) where it is, shifted by `shift` of the span now

@@ -9,11 +9,10 @@
 // The worker never reads the user's files itself: it asks the page for
 // the bytes it needs (message {read}), as some browsers let only the
 // page read them.
-//
-// Messages in: {id, kind, ...job}, and {readDone, bytes | failed}.
-// Out: {id, result} or {id, error, unreadable}, {read}, {progress}.
+// The calls and their messages: shared/protocol.js.
 import * as recordings from './recording_store.js';
 import { programBytes } from '../shared/site_files.js';
+import { serve } from '../shared/protocol.js';
 
 const kFolder = '/folder';
 const kInputMount = '/input';
@@ -152,11 +151,12 @@ const zipLibrary = () => import('../fflate.js');
 // quorbel with its two answers: the transcript, the exit code, each file
 // the run made but the scratch file it leaves after a failure, and a zip
 // of those files.
-async function run({ templates, input, patchName }) {
+async function run({ templates, input, patchName }, signal) {
   const { scratchName } = await knownFacts();
   const given = await programInput(input);
   const { module, FS, out } = await instance('quorbel', templates, given,
     `${input.name}\n${patchName}\n`);
+  signal.throwIfAborted();
   const before = new Set(FS.readdir('.'));
   const exitCode = module.callMain([]);
   const patches = FS.readdir('.')
@@ -172,9 +172,10 @@ async function run({ templates, input, patchName }) {
 // quorbel-preview's report and the chart's numbers (see chart_data.cc), from
 // one fresh instance. A name that begins with '-' is given as ./-name, as
 // the preview takes no such name for an option.
-async function preview({ templates, input }) {
+async function preview({ templates, input }, signal) {
   const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
   const { module, out } = await instance('quorbel-preview', templates, programInput(input));
+  signal.throwIfAborted();
   const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
   return { report: text(out.stdout), errors: text(out.stderr), chart };
 }
@@ -194,7 +195,14 @@ function readFile(file, start, end) {
   });
 }
 
-const kinds = {
+// Everything loads at the start, so that the page works offline once
+// loaded: the preview first, as it is wanted at once, then what a run
+// needs.
+load('quorbel-preview')
+  .then(() => Promise.all([load('quorbel'), zipLibrary()]))
+  .catch(() => {}); // the call that needs a missing part reports it
+
+serve({
   facts: knownFacts,
   run,
   preview,
@@ -210,29 +218,10 @@ const kinds = {
   frames: ({ recording, first, end }) => recordings.frames(recording, first, end),
   view: ({ recording, first, end, columns }) =>
     recordings.view(recording, first, end, columns),
-};
+}, (error) => error instanceof recordings.Cancelled, ({ readDone, failed, bytes }) => {
+  const waiting = reads.get(readDone);
+  reads.delete(readDone);
+  if (failed) waiting.reject();
+  else waiting.resolve(bytes);
+});
 
-// Everything loads at the start, so that the page works offline once
-// loaded: the preview first, as it is wanted at once, then what a run
-// needs.
-load('quorbel-preview')
-  .then(() => Promise.all([load('quorbel'), zipLibrary()]))
-  .catch(() => {}); // the call that needs a missing part reports it
-
-self.onmessage = async ({ data }) => {
-  if (data.readDone !== undefined) {
-    const waiting = reads.get(data.readDone);
-    reads.delete(data.readDone);
-    if (data.failed) waiting.reject();
-    else waiting.resolve(data.bytes);
-    return;
-  }
-  const { id, kind, ...job } = data;
-  try {
-    const result = await kinds[kind](job);
-    self.postMessage({ id, result }, ArrayBuffer.isView(result) ? [result.buffer] : []);
-  } catch (error) {
-    self.postMessage({ id, error: String(error?.message ?? error), unreadable: error?.unreadable,
-      cancelled: error instanceof recordings.Cancelled });
-  }
-};

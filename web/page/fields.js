@@ -1,0 +1,18 @@
+// Rate, Start and Length: typed into the state, and shown from it.
+import { subscribe, update } from './state.js';
+
+const fields = {
+  rate: document.getElementById('rate'),
+  start: document.getElementById('start'),
+  length: document.getElementById('length'),
+};
+
+for (const [name, field] of Object.entries(fields)) {
+  field.addEventListener('input', () => update({ fields: { [name]: field.value },
+    problems: { fit: '' } }));
+}
+subscribe((state) => {
+  for (const [name, field] of Object.entries(fields)) {
+    if (field.value !== state.fields[name]) field.value = state.fields[name];
+  }
+});

@@ -1,0 +1,41 @@
+// The recording's status: its length, what the fields make of it, the
+// templates' room, the work under way and what went wrong.
+import { subscribe } from './state.js';
+import { conversionOf, duration, plural, roomOf, soundSeconds } from './derived.js';
+import { say } from './messages.js';
+
+const status = document.getElementById('recording-status');
+
+function statusText(state) {
+  const { input, problems, busy } = state;
+  if (problems.recording) return problems.recording;
+  if (input?.kind !== 'recording') return problems.fit;
+  if (!input.sound) return `Reading ${input.name}...`;
+  const parts = [`${input.name}: ${duration(soundSeconds(input.sound))} of sound.`];
+  const conversion = conversionOf(state);
+  if (conversion.problem) {
+    parts.push(conversion.problem);
+  } else {
+    const { count, seconds, start, rate } = conversion;
+    parts.push(`It makes ${plural(count, 'byte')}: ${duration(seconds)} from ${start} s ` +
+      `at ${rate}/s.`);
+    const room = roomOf(state);
+    if (room !== null) {
+      parts.push(`The templates' room, ${plural(room, 'value')}: ${duration(room / rate)} ` +
+        `at ${rate}/s.`);
+    }
+  }
+  const { progress } = input;
+  if (progress && progress.done < progress.total) {
+    parts.push(`Reading the whole recording, for low rates: ` +
+      `${Math.floor((100 * progress.done) / progress.total)} %.`);
+  }
+  if (busy.download) {
+    parts.push(`Making the input bytes: ${Math.floor((100 * busy.download.done) /
+      busy.download.total)} %.`);
+  }
+  if (problems.fit) parts.push(problems.fit);
+  return parts.join(' ');
+}
+
+subscribe((state) => say(status, statusText(state)));
