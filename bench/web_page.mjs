@@ -107,10 +107,10 @@ async function dragTimes(page, steps = 40) {
       window.drag = { changes: [], drawn: [] };
       return;
     }
-    const { subscribe } = await import('./state.js');
-    const { inputGiven } = await import('./choices.js');
+    const { subscribe } = await import('./page/state.js');
+    const { inputGiven } = await import('./page/derived.js');
     window.drag = { changes: [], drawn: [] };
-    let last = inputGiven((await import('./state.js')).current()).key;
+    let last = inputGiven((await import('./page/state.js')).current()).key;
     subscribe((state, before) => {
       const key = inputGiven(state).key;
       if (key !== last) window.drag.changes.push({ key, at: performance.now() });
