@@ -108,10 +108,11 @@ function showResult(result) {
     const item = document.createElement('li');
     const anchor = link(patch.name, new Blob([patch.bytes]));
     anchor.textContent = patch.name;
-    item.append(anchor, `: ${patch.bytes.length} bytes`);
+    item.append(anchor, patch.leftEmpty ? ': 0 bytes, left empty by the failed run, ' +
+      'as the console program leaves it; not in the zip' : `: ${patch.bytes.length} bytes`);
     return item;
   }));
-  zipLink.hidden = !result || result.patches.length === 0;
+  zipLink.hidden = !result || result.patches.every((patch) => patch.leftEmpty);
   if (!zipLink.hidden) {
     link(zipName(result.patchName), new Blob([result.zip], { type: 'application/zip' }),
       zipLink);
