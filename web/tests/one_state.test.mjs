@@ -58,6 +58,15 @@ test('a new choice of templates replaces the set, and each can be removed', asyn
   await preview(page).waitFor(expected.trim().split('\n').at(-1));
   assert.equal(await preview(page).text(), expected);
   assert.equal(await page.labelled('Templates').value(), '');
+
+  // A template removed while another is still read: that one is read on.
+  const large = Buffer.alloc(200 * 1024 * 1024, 'P1=1\r\n');
+  await page.labelled('Templates')
+    .setFiles(h.filesOnDisk({ '1Template.pch': large, ...h.examples(['2Template.pch']) }));
+  await page.text('2Template.pch: 920 bytes').waitFor();
+  await page.button('Remove 2Template.pch').click();
+  assert.match(await page.css('#template-list').text(), /1Template\.pch: reading\.\.\./);
+  await page.text(`1Template.pch: ${large.length} bytes`).waitFor();
   assert.deepEqual(await page.errors(), []);
 });
 
