@@ -8,7 +8,7 @@
 // program too.
 import { current, nextSerial, subscribe, update, when } from './state.js';
 import { call, events, share, unshare } from './programs.js';
-import { conversionOf, duration, inputGiven, kMaxRate, plural, rawName, settled,
+import { conversionOf, duration, fitRate, inputGiven, kMaxRate, plural, rawName, settled,
   soundSeconds, spanOf } from './choices.js';
 import { inputNameProblem } from './names.js';
 import { say, unreadable } from './messages.js';
@@ -125,8 +125,7 @@ async function fit() {
     const span = spanOf(state.fields, soundSeconds(input.sound));
     problem = span.problem ?? '';
     if (!problem) {
-      let rate = +(room / span.seconds).toFixed(6);
-      if (valueCount(span.seconds, rate) !== room) rate = room / span.seconds;
+      const rate = fitRate(room, span.seconds);
       if (rate > kMaxRate) {
         problem = `${duration(span.seconds)} is too short for the templates' room, ` +
           `${room} values: at the highest rate, ${kMaxRate}/s, it makes ` +
