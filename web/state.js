@@ -12,7 +12,9 @@
 //   input       the input, one of
 //                 {kind: 'file', serial, name, file, size, head, from}
 //                 {kind: 'recording', serial, name, file, sound, progress,
-//                  from}: sound {rate, frames} once opened
+//                  from}: sound {rate, frames} once opened, and
+//                  headerFrames for a WAV that ends before its header's
+//                  length
 //               head: the bytes a program can read, null while read
 //   fields      the texts of Rate, Start, Length and Patch name
 //   preview     {key, report, errors, exitCode, chart} or null
