@@ -72,7 +72,9 @@ export async function chooseRecording(file, from) {
   }
   const input = { kind: 'recording', serial: nextSerial(), name: file.name, file,
     fileId: share(file), sound: null, progress: null, from };
-  update({ inputChoices, input, problems: { recording: '', input: '' } });
+  // A new recording is taken from its start to its end, at the Rate chosen.
+  update({ inputChoices, input, fields: { start: '0', length: '' },
+    problems: { recording: '', input: '', fit: '' } });
   let opened;
   try {
     if (file.size === 0) {

@@ -19,6 +19,8 @@ const tone = (seconds, rate = 44100) => h.wav(Array.from({ length: Math.round(se
 test('a recording still being read loses to a later choice', async () => {
   const page = await site.open();
   await page.button('Use the examples').click();
+  // No recording yet: its status is hidden.
+  assert.notEqual(await page.css('#recording-status').attribute('hidden'), null);
   await page.labelled('Recording').setFiles(h.filesOnDisk({ 'long.wav': tone(30) }));
   await page.labelled('Input file')
     .setFiles(h.filesOnDisk({ 'other.raw': Buffer.alloc(300, 200) }));
@@ -78,7 +80,18 @@ test('a run\'s result goes with the choices it was made from', async () => {
   'the result to go');
   await page.button('Use the examples').click();
   await page.labelled('Patch name').fill('first');
+  // The roles of what says "Running..." while the run is made.
+  await page.evaluate(() => {
+    window.running = new Set();
+    new MutationObserver(() => {
+      for (const line of document.querySelectorAll('p:not([hidden])')) {
+        if (line.textContent !== 'Running...') continue;
+        window.running.add(`${line.getAttribute('role')} ${line.className}`);
+      }
+    }).observe(document.body, { subtree: true, childList: true, attributes: true });
+  });
   await h.runOnPage(page);
+  assert.deepEqual(await page.evaluate(() => [...window.running]), ['status hint']);
   assert.equal(await page.link('All patches (.zip)').attribute('download'), 'first.zip');
   assert.equal(await linkCount(page), 4);
 
@@ -178,6 +191,28 @@ test('status lines say what the fields say now, and long reads say they are unde
     const shown = await page.evaluate(() => window.shown);
     assert.ok(shown.includes('Reading the templates...'), shown.join(' | '));
     assert.ok(!shown.some((text) => text.includes('once there are templates')));
+
+    // A preview overtaken by another input is never shown, even for a
+    // moment: with this template, each takes seconds.
+    await page.evaluate(() => { window.shown = []; });
+    const [a, b] = h.filesOnDisk({ 'a.raw': Buffer.alloc(9, 1), 'b.raw': Buffer.alloc(7, 2) });
+    await page.labelled('Input file').setFiles(a);
+    await page.labelled('Input file').setFiles(b);
+    await preview(page).waitFor('Input b.raw: 7 bytes');
+    const shownSince = await page.evaluate(() => window.shown);
+    assert.ok(!shownSince.some((text) => text.includes('Input a.raw')), shownSince.join(' | '));
+
+    // A recording refused once a later input was chosen leaves that input
+    // alone: its opening waits in the worker behind such a preview.
+    const [silent, c] = h.filesOnDisk({ 'silent.wav': h.wav([], 44100),
+      'c.raw': Buffer.alloc(5, 3) });
+    await page.labelled('Input file').setFiles(a);
+    await page.labelled('Recording').setFiles(silent);
+    await page.labelled('Input file').setFiles(c);
+    await preview(page).waitFor('Input c.raw: 5 bytes');
+    // The worker answers a run after that opening.
+    await h.runOnPage(page);
+    assert.match(await inputLine(page).text(), /^Input: c\.raw, 5 bytes/);
     assert.deepEqual(await page.errors(), []);
   });
 
