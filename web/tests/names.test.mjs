@@ -1,5 +1,5 @@
 // The page's own words and names, which need no browser: what it refuses,
-// how it names the zip, and how it says a time.
+// how it names the zip, how it says a time, and Fit's rate.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { inputNameProblem, patchNameProblem, zipName } from '../names.js';
