@@ -20,8 +20,9 @@ const tag = (bytes, at) => String.fromCharCode(...bytes.subarray(at, at + 4));
 // dataStart, frames, headerFrames}, or null for a file that is not a WAV
 // this reader takes. A file cut short holds fewer frames than its header
 // gives: `frames` are those it holds, `headerFrames` the header's (null
-// when the header gives none, for a stream). `read(start, end)` resolves to the file's bytes start..end (fewer
-// at the end of the file); `size` is the file's size.
+// when the header gives none, for a stream). `read(start, end)` resolves
+// to the file's bytes start..end (fewer at the end of the file); `size` is
+// the file's size.
 export async function readLayout(read, size) {
   const head = await read(0, 12);
   if (head.length < 12 || tag(head, 8) !== 'WAVE') return null;
