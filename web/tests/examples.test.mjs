@@ -81,21 +81,18 @@ test('template 3 missing: the failure report and exit code 1', async () => {
   assert.deepEqual(await page.errors(), []);
 });
 
-// A name of a patch file may hold 255 bytes: "1", the name, ".pch".
-for (const [patchName, report] of [['a'.repeat(251), 'I/O error 206.'],
-  ['é'.repeat(126), 'I/O error 206.'], ['é'.repeat(125), null]]) {
-  test(`a patch name of ${Buffer.byteLength(patchName)} bytes runs as natively`, async () => {
+// Linux refuses a file name of more than 255 bytes: "1", the name, ".pch".
+for (const patchName of ['a'.repeat(251), 'é'.repeat(126)]) {
+  test(`a patch name of ${Buffer.byteLength(patchName)} bytes fails as natively`, async () => {
     const page = await site.open();
     await page.button('Use the examples').click();
     await page.labelled('Patch name').fill(patchName);
     const run = await h.runOnPage(page);
     const native = h.nativeRun(h.examples(), 'sample.raw', patchName);
-    assert.equal(native.exitCode, report ? 1 : 0);
-    if (report) assert.match(run.transcript, h.endsWithReport(report));
+    assert.match(run.transcript, h.endsWithReport('I/O error 206.'));
     assert.equal(h.maskPlace(run.transcript), h.maskPlace(native.stdout));
     assert.equal(run.exitCode, `Exit code ${native.exitCode}`);
-    assert.deepEqual((await page.css('#patches a').texts()).sort(),
-      Object.keys(native.files).sort());
+    assert.equal(await page.css('#patches a').count(), 0);
     assert.deepEqual(await page.errors(), []);
   });
 }
