@@ -1,6 +1,6 @@
 // Fit: the Rate at which the recording's span fills the templates' room.
 import { update, when } from './state.js';
-import { duration, kMaxRate, roomOf, soundSeconds, spanOf } from './derived.js';
+import { duration, fitRate, kMaxRate, roomOf, soundSeconds, spanOf } from './derived.js';
 import { valueCount } from '../shared/resample.js';
 
 async function fit() {
@@ -19,8 +19,7 @@ async function fit() {
     const span = spanOf(state.fields, soundSeconds(input.sound));
     problem = span.problem ?? '';
     if (!problem) {
-      let rate = +(room / span.seconds).toFixed(6);
-      if (valueCount(span.seconds, rate) !== room) rate = room / span.seconds;
+      const rate = fitRate(room, span.seconds);
       if (rate > kMaxRate) {
         problem = `${duration(span.seconds)} is too short for the templates' room, ` +
           `${room} values: at the highest rate, ${kMaxRate}/s, it makes ` +

@@ -6,7 +6,7 @@
 // run takes only the values it reads. The fields (fields.js), Fit
 // (fit.js), the download of the values (download_input.js) and the
 // status (recording_status.js) are modules of their own.
-import { current, nextSerial, subscribe, update } from './state.js';
+import { current, kDefaultFields, nextSerial, subscribe, update } from './state.js';
 import { call, events, share, unshare } from './programs.js';
 import { rawName } from './derived.js';
 import { inputNameProblem } from './names.js';
@@ -28,7 +28,10 @@ export async function chooseRecording(file, from) {
   }
   const input = { kind: 'recording', serial: nextSerial(), name: file.name, file,
     fileId: share(file), sound: null, progress: null, from };
-  update({ inputChoices, input, problems: { recording: '', input: '' } });
+  // A new recording is taken from its start to its end, at the Rate chosen.
+  update({ inputChoices, input,
+    fields: { start: kDefaultFields.start, length: kDefaultFields.length },
+    problems: { recording: '', input: '', fit: '' } });
   let opened;
   try {
     if (file.size === 0) {

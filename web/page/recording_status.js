@@ -11,7 +11,13 @@ function statusText(state) {
   if (problems.recording) return problems.recording;
   if (input?.kind !== 'recording') return problems.fit;
   if (!input.sound) return `Reading ${input.name}...`;
-  const parts = [`${input.name}: ${duration(soundSeconds(input.sound))} of sound.`];
+  const { sound } = input;
+  const parts = [`${input.name}: ${duration(soundSeconds(sound))} of sound.`];
+  if (sound.headerFrames) {
+    parts.push('The file ends before the length its header gives, ' +
+      `${duration(sound.headerFrames / sound.rate)}: the page takes the ` +
+      `${duration(soundSeconds(sound))} it holds.`);
+  }
   const conversion = conversionOf(state);
   if (conversion.problem) {
     parts.push(conversion.problem);

@@ -14,8 +14,10 @@
 //                 {kind: 'file', serial, name, file, size, head, from}
 //                 {kind: 'recording', serial, name, file, fileId, sound,
 //                  progress, from}: fileId as shared with the worker,
-//                  sound {rate, frames} once opened, progress {done,
-//                  total} of the worker's reading of it whole
+//                  sound {rate, frames} once opened, with headerFrames
+//                  for a WAV that ends before its header's length,
+//                  progress {done, total} of the worker's reading of it
+//                  whole
 //               head: the bytes a program can read, null while read
 //   fields      the texts of Rate, Start, Length and Patch name, at first
 //               kDefaultFields (index.html's fields show them)
@@ -31,7 +33,7 @@
 //   playing     what plays: {what: 'selection' or 'values', key}, or null
 //   problems    sentences for the steps, each why a step cannot go on:
 //               {templates, input, recording, fit, preview, run, play,
-//               drop, page}
+//               drop, page}; fit: Fit's and the input bytes' download's
 //   statuses    sentences of what the page did, no problem: {drop}
 //   busy        work under way: {preview, run, download}, download
 //               {done, total} values while the input bytes are made

@@ -9,8 +9,10 @@
 //   facts        {} -> {templateNames, scratchName, sampleLimit}
 //   preview      {templates, input} -> {report, errors, chart}
 //   run          {templates, input, patchName} -> {transcript, exitCode,
-//                patches, zip}
-//   openWav      {recording, file, size} -> {rate, frames}, or null for no
+//                patches, zip}: patches [{name, bytes, leftEmpty}], the
+//                zip of those not left empty
+//   openWav      {recording, file, size} -> {rate, frames, headerFrames},
+//                headerFrames only for a file cut short, or null for no
 //                WAV the worker reads itself
 //   openDecoded  {recording, rate, channels} -> {rate, frames}
 //   forget, values, frames, view: on a recording (recording_store.js)
