@@ -5,7 +5,9 @@
 // (v - 63.5) / 63.5: what the patches will hold, with its 7-bit steps. An
 // input file's values play the same way. Each button stops the other and
 // reads Stop while it plays. Web Audio plays them, fed by parts, so that
-// a long selection needs no more memory than a short one.
+// a long selection needs no more memory than a short one. A browser with
+// no sound output never starts the sound: after kStartSeconds the page
+// says so, and the button reads Play again.
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
 import { currentPreview } from './preview.js';
@@ -27,6 +29,8 @@ const kAheadSeconds = 1;
 // rate of the audio output.
 const kLowestRate = 8000;
 const kHighestRate = 96000;
+// Seconds the audio output has to start in.
+const kStartSeconds = 3;
 
 // Made at the first press: browsers start sound only after a user's
 // gesture.
@@ -117,6 +121,26 @@ function bufferOf(samples, rate) {
 
 const pause = (seconds) => new Promise((resolve) => { setTimeout(resolve, seconds * 1000); });
 
+// Why the audio output does not run, once its clock moves ('') or after
+// kStartSeconds: with no sound device, or none it may use, a browser may
+// leave resume() unsettled for ever, or settled with the clock standing.
+async function outputFault() {
+  let refused = null;
+  audio.resume().catch((error) => { refused = error; });
+  const from = audio.currentTime;
+  for (const start = performance.now(); !refused; await pause(0.02)) {
+    if (audio.state === 'running' && audio.currentTime > from) return '';
+    if (performance.now() - start > kStartSeconds * 1000) {
+      return `This browser plays no sound now: its sound output did not start in ` +
+        `${kStartSeconds} s. Check that a sound device is connected, switched on and not ` +
+        'held by another program, then press Play again.';
+    }
+  }
+  return `This browser plays no sound now: it refused to start the sound ` +
+    `(${refused.message}). Allow this page to play sound in the browser's site settings, ` +
+    'then press Play again.';
+}
+
 function stop() {
   if (!playing) return;
   playing.stopped = true;
@@ -132,7 +156,11 @@ async function play(what) {
   playing = sound;
   const stillPlaying = () => !sound.stopped && current().playing?.key === key;
   try {
-    await audio.resume();
+    const fault = await outputFault();
+    if (fault) {
+      if (stillPlaying()) update({ playing: null, problems: { play: fault } });
+      return;
+    }
     const made = what === 'selection' ? selectionParts(state)
       : await valueParts(state, audio.sampleRate);
     if (made.problem || !made.parts) {
