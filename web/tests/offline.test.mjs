@@ -15,16 +15,13 @@ const site = h.siteInBrowser();
 const preview = (page) => page.labelled('Preview');
 
 // A copy of the site, served at an address of its own: {dir, served}. Its
-// service worker's clock is moved on by `ahead` ms at a message
-// {ahead}.
+// service worker's clock moves on by `ahead` ms at a message {ahead}.
 async function siteCopy() {
   const dir = mkdtempSync(join(tmpdir(), 'quorbel-site-'));
   cpSync(h.siteDir, dir, { recursive: true });
   const worker = join(dir, 'service_worker.js');
-  writeFileSync(worker, `const clock = Date.now; let ahead = 0;
-Date.now = () => clock() + ahead;
-addEventListener('message', (event) => { ahead += event.data.ahead; });
-${readFileSync(worker, 'utf8')}`);
+  writeFileSync(worker, `const clock = Date.now; let ahead = 0; Date.now = () => clock() + ahead;
+onmessage = (event) => { ahead += event.data.ahead; };\n${readFileSync(worker, 'utf8')}`);
   return { dir, served: await site.serve(dir) };
 }
 
@@ -88,22 +85,20 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
   await next.button('Use the examples').click();
   await preview(next).waitFor('Summary: patches written 4');
-  // Each page open keeps the version it started with, past its first
-  // minute too: a visit then, which forgets what no page runs, changes
-  // neither.
+  // Each page keeps its own version, past its first minute and a sweep too.
   await first.evaluate(() => navigator.serviceWorker.controller.postMessage({ ahead: 120000 }));
-  const later = await site.open(served.url);
+  await (await site.open(served.url)).close();
+  assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
   assert.match(await fetched(first, 'index.html'), /<h1>Quorbel<\/h1>/);
   assert.doesNotMatch(await fetched(first, 'main.js'), /The new version/);
-  assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
-  const pages = [first, next, later];
-  for (const page of pages) assert.deepEqual(await page.errors(), []);
+  assert.deepEqual([...await first.errors(), ...await next.errors()], []);
 
   // Visits after them all open the new version.
-  for (const page of pages) await page.close();
-  const last = await site.open(served.url);
-  assert.equal(await heading(last), 'Quorbel, new');
-  assert.deepEqual(await last.errors(), []);
+  await first.close();
+  await next.close();
+  const later = await site.open(served.url);
+  assert.equal(await heading(later), 'Quorbel, new');
+  assert.deepEqual(await later.errors(), []);
 });
 
 test('the browser finds the page installable', { needs: 'installability' }, async () => {
