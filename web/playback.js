@@ -35,7 +35,8 @@ const kStartSeconds = 3;
 // Made at the first press: browsers start sound only after a user's
 // gesture.
 let audio = null;
-// The sound under way: {key, sources, stopped}.
+// The sound under way: {key, sources, stopped, done, ended}: `done` once
+// its last part is handed over, `ended` the last part heard to its end.
 let playing = null;
 
 // The choices that `what` plays, as a key: playing stops when they change.
@@ -155,6 +156,13 @@ async function play(what) {
   const sound = { key, sources: [], stopped: false };
   playing = sound;
   const stillPlaying = () => !sound.stopped && current().playing?.key === key;
+  // The sound ends with its last part, which may end before it is known
+  // to be the last: a main thread busy for longer than a short sound.
+  const ended = () => {
+    if (sound.done && sound.ended === sound.sources.at(-1) && stillPlaying()) {
+      update({ playing: null });
+    }
+  };
   try {
     const fault = await outputFault();
     if (fault) {
@@ -168,22 +176,22 @@ async function play(what) {
       return;
     }
     let at = audio.currentTime + 0.05;
-    let last = null;
     for await (const { samples, rate } of made.parts()) {
       if (!stillPlaying()) return;
       const source = audio.createBufferSource();
       source.buffer = bufferOf(samples, rate);
       source.connect(audio.destination);
+      source.addEventListener('ended', () => {
+        sound.ended = source;
+        ended();
+      });
       source.start(at);
       sound.sources.push(source);
-      last = source;
       at += source.buffer.duration;
       await pause(at - kAheadSeconds - audio.currentTime);
     }
-    if (!last) return;
-    last.addEventListener('ended', () => {
-      if (stillPlaying()) update({ playing: null });
-    });
+    sound.done = true;
+    ended();
   } catch (error) {
     if (!stillPlaying() || error.cancelled) return;
     update({ playing: null, problems: { play: error.unreadable
