@@ -52,9 +52,11 @@ subscribe((state) => {
   // The chooser shows a file only while it is the input.
   if (!(input?.kind === 'file' && input.from === 'chooser')) chooser.value = '';
   const given = inputGiven(state);
-  // What the recording's status says (recording.js) is not said again.
-  const saidThere = given.problem === state.problems.recording ||
-    (input?.kind === 'recording' && input.sound && given.problem === conversionOf(state).problem);
+  // What the status of the recording held says (recording_status.js) is
+  // not said again; a recording refused, which leaves no input, is said
+  // here alone.
+  const saidThere = input?.kind === 'recording' && input.sound &&
+    given.problem === conversionOf(state).problem;
   if (given.problem || given.waiting) {
     say(status, saidThere ? '' : given.problem ?? given.waiting);
   } else {

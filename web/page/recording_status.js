@@ -8,8 +8,9 @@ const status = document.getElementById('recording-status');
 
 function statusText(state) {
   const { input, problems, busy } = state;
-  if (problems.recording) return problems.recording;
+  // A recording refused leaves no input: the input's status says why.
   if (input?.kind !== 'recording') return problems.fit;
+  if (problems.recording) return problems.recording;
   if (!input.sound) return `Reading ${input.name}...`;
   const { sound } = input;
   const parts = [`${input.name}: ${duration(soundSeconds(sound))} of sound.`];
