@@ -10,8 +10,8 @@ export const kMaxRate = 192000;
 // A time as the page says it: "0.023 ms", "250 ms", "1.5 s", "10 min",
 // "37 h 2 min 5.5 s".
 export function duration(seconds) {
+  if (seconds < 0.001) return `${+(seconds * 1000).toPrecision(2)} ms`;
   const ms = Math.round(seconds * 1000);
-  if (ms < 1) return `${+(seconds * 1000).toPrecision(2)} ms`;
   if (ms < 1000) return `${ms} ms`;
   if (ms < 60000) return `${ms / 1000} s`;
   const parts = [[Math.floor(ms / 3600000), 'h'], [Math.floor(ms / 60000) % 60, 'min'],
@@ -52,6 +52,14 @@ export function conversionOf({ input, fields }) {
       'choose a higher rate or a longer span.' };
   }
   return { rate, ...span, count };
+}
+
+// The rate at which `seconds` of sound make `room` values, their time,
+// room / rate, no longer than those seconds: rounded up at the sixth
+// decimal, unless that makes another count.
+export function fitRate(room, seconds) {
+  const rounded = Math.ceil((room / seconds) * 1e6) / 1e6;
+  return valueCount(seconds, rounded) === room ? rounded : room / seconds;
 }
 
 // The Rate the field chooses: {rate} or {problem}.

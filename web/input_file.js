@@ -4,9 +4,9 @@
 // the file's size. This module also shows which input the page holds,
 // whichever way it came.
 import { current, nextSerial, subscribe, update, when } from './state.js';
-import { inputGiven, plural } from './choices.js';
+import { conversionOf, inputGiven, plural } from './choices.js';
 import { inputNameProblem } from './names.js';
-import { unreadable } from './messages.js';
+import { say, unreadable } from './messages.js';
 
 const chooser = document.getElementById('input-file');
 const status = document.getElementById('input-status');
@@ -52,11 +52,14 @@ subscribe((state) => {
   // The chooser shows a file only while it is the input.
   if (!(input?.kind === 'file' && input.from === 'chooser')) chooser.value = '';
   const given = inputGiven(state);
+  // What the recording's status says (recording.js) is not said again.
+  const saidThere = given.problem === state.problems.recording ||
+    (input?.kind === 'recording' && input.sound && given.problem === conversionOf(state).problem);
   if (given.problem || given.waiting) {
-    status.textContent = given.problem ?? given.waiting;
+    say(status, saidThere ? '' : given.problem ?? given.waiting);
   } else {
     const origin = input.kind === 'file' ? kOrigins[input.from]
       : `the recording "${input.name}"`;
-    status.textContent = `Input: ${given.name}, ${plural(given.size, 'byte')}, from ${origin}.`;
+    say(status, `Input: ${given.name}, ${plural(given.size, 'byte')}, from ${origin}.`);
   }
 });

@@ -25,8 +25,9 @@ export function patchNameProblem(name) {
 }
 
 // The zip's download name for the patch name a run used: the name without
-// ".pch" at its end, trimmed of blanks and dots, or "patches".
+// ".pch" at its end (in any case), trimmed of blanks and dots, or
+// "patches".
 export function zipName(patchName) {
-  const base = patchName.replace(/\.pch$/, '').replace(/^[\s.]+|[\s.]+$/g, '');
+  const base = patchName.replace(/\.pch$/i, '').replace(/^[\s.]+|[\s.]+$/g, '');
   return `${base === '' ? 'patches' : base}.zip`;
 }

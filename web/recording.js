@@ -8,7 +8,7 @@
 // program too.
 import { current, nextSerial, subscribe, update, when } from './state.js';
 import { call, events, share, unshare } from './programs.js';
-import { conversionOf, duration, inputGiven, kMaxRate, plural, rawName, settled,
+import { conversionOf, duration, fitRate, inputGiven, kMaxRate, plural, rawName, settled,
   soundSeconds, spanOf } from './choices.js';
 import { inputNameProblem } from './names.js';
 import { say, unreadable } from './messages.js';
@@ -72,7 +72,9 @@ export async function chooseRecording(file, from) {
   }
   const input = { kind: 'recording', serial: nextSerial(), name: file.name, file,
     fileId: share(file), sound: null, progress: null, from };
-  update({ inputChoices, input, problems: { recording: '', input: '' } });
+  // A new recording is taken from its start to its end, at the Rate chosen.
+  update({ inputChoices, input, fields: { start: '0', length: '' },
+    problems: { recording: '', input: '', fit: '' } });
   let opened;
   try {
     if (file.size === 0) {
@@ -125,8 +127,7 @@ async function fit() {
     const span = spanOf(state.fields, soundSeconds(input.sound));
     problem = span.problem ?? '';
     if (!problem) {
-      let rate = +(room / span.seconds).toFixed(6);
-      if (valueCount(span.seconds, rate) !== room) rate = room / span.seconds;
+      const rate = fitRate(room, span.seconds);
       if (rate > kMaxRate) {
         problem = `${duration(span.seconds)} is too short for the templates' room, ` +
           `${room} values: at the highest rate, ${kMaxRate}/s, it makes ` +
@@ -186,7 +187,13 @@ function statusText(state) {
   if (problems.recording) return problems.recording;
   if (input?.kind !== 'recording') return problems.fit;
   if (!input.sound) return `Reading ${input.name}...`;
-  const parts = [`${input.name}: ${duration(soundSeconds(input.sound))} of sound.`];
+  const { sound } = input;
+  const parts = [`${input.name}: ${duration(soundSeconds(sound))} of sound.`];
+  if (sound.headerFrames) {
+    parts.push('The file ends before the length its header gives, ' +
+      `${duration(sound.headerFrames / sound.rate)}: the page takes the ` +
+      `${duration(soundSeconds(sound))} it holds.`);
+  }
   const conversion = conversionOf(state);
   if (conversion.problem) {
     parts.push(conversion.problem);

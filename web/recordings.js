@@ -27,7 +27,8 @@ function record(id) {
 // Opens the WAV file `size` bytes long that `read(start, end)` reads, as
 // recording `id`, and starts reading it whole; `progress(done, total)`
 // tells how far (in frames), and `progress(null, null, error)` a failure.
-// Resolves to {rate, frames}, or to null for a file that is no WAV this
+// Resolves to {rate, frames}, with `headerFrames` for a file that ends
+// before its header's length, or to null for a file that is no WAV this
 // page reads itself.
 export async function openWav(id, read, size, progress) {
   const layout = await readLayout(read, size);
@@ -39,7 +40,8 @@ export async function openWav(id, read, size, progress) {
   // Waited for by the values that need the levels; a failure is told to
   // the page through `progress` too.
   rec.complete.catch(() => {});
-  return rec.source;
+  const { headerFrames, frames } = layout;
+  return headerFrames > frames ? { ...rec.source, headerFrames } : rec.source;
 }
 
 // Opens a recording that the browser decoded: `frames` frames at `rate`,

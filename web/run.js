@@ -15,6 +15,7 @@ import { headOf } from './input_file.js';
 const nameField = document.getElementById('patch-name');
 const nameStatus = document.getElementById('patch-name-status');
 const runButton = document.getElementById('run');
+const runBusy = document.getElementById('run-busy');
 const runStatus = document.getElementById('run-status');
 const transcript = document.getElementById('console');
 const exitCode = document.getElementById('exit-code');
@@ -64,7 +65,7 @@ async function run() {
     return;
   }
   const key = runKey(state);
-  update({ busy: { run: true }, problems: { run: 'Running...' } });
+  update({ busy: { run: true }, problems: { run: '' } });
   const changed = await changedFile(state);
   if (changed) {
     update({ busy: { run: false }, problems: { run: unreadable(changed) } });
@@ -108,10 +109,11 @@ function showResult(result) {
     const item = document.createElement('li');
     const anchor = link(patch.name, new Blob([patch.bytes]));
     anchor.textContent = patch.name;
-    item.append(anchor, `: ${patch.bytes.length} bytes`);
+    item.append(anchor, patch.leftEmpty ? ': 0 bytes, left empty by the failed run, ' +
+      'as the console program leaves it; not in the zip' : `: ${patch.bytes.length} bytes`);
     return item;
   }));
-  zipLink.hidden = !result || result.patches.length === 0;
+  zipLink.hidden = !result || result.patches.every((patch) => patch.leftEmpty);
   if (!zipLink.hidden) {
     link(zipName(result.patchName), new Blob([result.zip], { type: 'application/zip' }),
       zipLink);
@@ -135,6 +137,7 @@ subscribe((state, before) => {
   if (nameField.value !== state.fields.patchName) nameField.value = state.fields.patchName;
   say(nameStatus, patchNameProblem(state.fields.patchName));
   runButton.disabled = state.busy.run;
+  say(runBusy, state.busy.run ? 'Running...' : '');
   say(runStatus, state.problems.run);
   if (!before || state.run !== before.run) showResult(state.run);
 });

@@ -12,7 +12,9 @@
 //   input       the input, one of
 //                 {kind: 'file', serial, name, file, size, head, from}
 //                 {kind: 'recording', serial, name, file, sound, progress,
-//                  from}: sound {rate, frames} once opened
+//                  from}: sound {rate, frames} once opened, and
+//                  headerFrames for a WAV that ends before its header's
+//                  length
 //               head: the bytes a program can read, null while read
 //   fields      the texts of Rate, Start, Length and Patch name
 //   preview     {key, report, errors, exitCode, chart} or null
@@ -24,7 +26,8 @@
 //               high, read} (see waveform.js), or null
 //   playing     what plays: {what: 'selection' or 'values', key}, or null
 //   problems    sentences for the steps: {templates, input, recording,
-//               preview, run, play, page}
+//               fit, preview, run, play, page}; fit: Fit's and the input
+//               bytes' download's
 //   busy        work under way: {preview, run, download}
 const listeners = new Set();
 
@@ -43,8 +46,8 @@ let now = Object.freeze({
   view: { columns: 0, serial: 0, start: 0, seconds: 0 },
   waveform: null,
   playing: null,
-  problems: { templates: '', input: '', recording: '', preview: '', run: '', play: '',
-    page: '' },
+  problems: { templates: '', input: '', recording: '', fit: '', preview: '', run: '',
+    play: '', page: '' },
   busy: { preview: false, run: false, download: null },
 });
 

@@ -45,8 +45,11 @@ export async function chooseTemplates(chosen, from) {
     } catch {
       // Said below, and the template left out.
     }
+    // Dropped only when the set no longer holds this very file under its
+    // name (removed, or another chosen in its place): removing another
+    // template while this one is read keeps it.
     const { templates, problems } = current();
-    if (templates.serial !== serial) return;
+    if (templates.files.get(file.name)?.file !== file) return;
     const kept = new Map(templates.files);
     if (bytes) kept.set(file.name, { file, bytes });
     else kept.delete(file.name);

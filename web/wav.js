@@ -17,9 +17,12 @@ const kUnknownSize = 0xffffffff;
 const tag = (bytes, at) => String.fromCharCode(...bytes.subarray(at, at + 4));
 
 // The layout of a WAV file: {channels, rate, bits, float, blockAlign,
-// dataStart, frames}, or null for a file that is not a WAV this reader
-// takes. `read(start, end)` resolves to the file's bytes start..end (fewer
-// at the end of the file); `size` is the file's size.
+// dataStart, frames, headerFrames}, or null for a file that is not a WAV
+// this reader takes. A file cut short holds fewer frames than its header
+// gives: `frames` are those it holds, `headerFrames` the header's (null
+// when the header gives none, for a stream). `read(start, end)` resolves
+// to the file's bytes start..end (fewer at the end of the file); `size` is
+// the file's size.
 export async function readLayout(read, size) {
   const head = await read(0, 12);
   if (head.length < 12 || tag(head, 8) !== 'WAVE') return null;
@@ -45,9 +48,12 @@ export async function readLayout(read, size) {
       if (!format) return null;
       let dataSize = rf64 && length === kUnknownSize && bigDataSize !== null
         ? bigDataSize : length;
+      const headerFrames = dataSize === kUnknownSize ? null
+        : Math.floor(dataSize / format.blockAlign);
       // A file cut short, or written as a stream, holds what it holds.
       if (dataSize === kUnknownSize || body + dataSize > size) dataSize = size - body;
-      return { ...format, dataStart: body, frames: Math.floor(dataSize / format.blockAlign) };
+      return { ...format, dataStart: body, frames: Math.floor(dataSize / format.blockAlign),
+        headerFrames };
     }
     at = body + length + (length % 2);
   }

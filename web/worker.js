@@ -151,22 +151,28 @@ const zipLibrary = () => import('./fflate.js');
 
 // quorbel with its two answers: the transcript, the exit code, each file
 // the run made but the scratch file it leaves after a failure, and a zip
-// of those files.
+// of those files. The last file of a failed run, when empty, is the patch
+// it was about to write (as a missing template leaves it): marked
+// `leftEmpty`, and kept out of the zip.
 async function run({ templates, input, patchName }) {
   const { scratchName } = await knownFacts();
   const given = await programInput(input);
   const { module, FS, out } = await instance('quorbel', templates, given,
     `${input.name}\n${patchName}\n`);
   const before = new Set(FS.readdir('.'));
-  const exitCode = module.callMain([]);
+  const returned = module.callMain([]);
+  const exitCode = out.exitCode ?? returned;
   const patches = FS.readdir('.')
     .filter((name) => !before.has(name) && name !== scratchName)
     .map((name) => ({ name, ino: FS.stat(name).ino, bytes: FS.readFile(name) }))
     .sort((a, b) => a.ino - b.ino)
     .map(({ name, bytes }) => ({ name, bytes }));
+  const last = patches.at(-1);
+  if (exitCode !== 0 && last?.bytes.length === 0) last.leftEmpty = true;
   const { zipSync } = await zipLibrary();
-  const zip = zipSync(Object.fromEntries(patches.map(({ name, bytes }) => [name, bytes])));
-  return { transcript: text(out.stdout), exitCode: out.exitCode ?? exitCode, patches, zip };
+  const zip = zipSync(Object.fromEntries(patches.filter((patch) => !patch.leftEmpty)
+    .map(({ name, bytes }) => [name, bytes])));
+  return { transcript: text(out.stdout), exitCode, patches, zip };
 }
 
 // quorbel-preview's report and the chart's numbers (see chart_data.cc), from

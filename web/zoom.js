@@ -4,7 +4,7 @@
 // picture sideways, to move along a recording zoomed in. Each changes the
 // span in view in the state; waveform.js draws it.
 import { current, subscribe, update } from './state.js';
-import { recordingOf, shownSpan, timeAt } from './timeline.js';
+import { recordingOf, selectionOf, shownSpan, timeAt } from './timeline.js';
 import { soundSeconds } from './choices.js';
 
 const picture = document.getElementById('waveform-picture');
@@ -37,7 +37,15 @@ const zoomBy = (factor, place, shift) => {
   if (recordingOf(state)) update(viewed(state, shownSpan(state).seconds * factor, place, shift));
 };
 
-zoomIn.addEventListener('click', () => zoomBy(0.5));
+// Zoom in centres the closer view on the selection, so that it stays in
+// view.
+zoomIn.addEventListener('click', () => {
+  const state = current();
+  if (!recordingOf(state)) return;
+  const { start, end } = selectionOf(state);
+  const span = shownSpan(state);
+  zoomBy(0.5, 0.5, ((start + end) / 2 - timeAt(span, 0.5)) / span.seconds);
+});
 zoomOut.addEventListener('click', () => zoomBy(2));
 
 const placeAt = (clientX) => {

@@ -69,6 +69,7 @@ for (const { name, act, message } of cases) {
     await page.button('Use the examples').click();
     await act(page);
     await page.text(message).waitFor();
+    assert.equal(await page.text(message).count(), 1);
     // Run says it too, and runs nothing.
     await page.button('Run').click();
     await page.css('#run-status').waitFor(message);

@@ -627,12 +627,13 @@ class Target {
 
   // The element, once a click at its centre reaches it and it holds
   // still: a click while the page moves it (a preview arriving above it)
-  // lands elsewhere.
+  // lands elsewhere. Found again at each try, as the page may draw it anew.
   async #reachable() {
-    const element = await this.#one();
-    await this.#page.until(async () =>
-      (await this.#evaluate(source.reachable, element)) || undefined,
-    `${this.#what} to hold still where a click reaches it`);
+    let element;
+    await this.#page.until(async () => {
+      element = await this.#one();
+      return (await this.#evaluate(source.reachable, element)) || undefined;
+    }, `${this.#what} to hold still where a click reaches it`);
     return element;
   }
 

@@ -73,8 +73,29 @@ test('template 3 missing: the failure report and exit code 1', async () => {
   assert.equal(h.maskPlace(run.transcript), h.maskPlace(native.stdout));
   assert.equal(run.exitCode, 'Exit code 1');
   assert.deepEqual(await h.pagePatches(page), native.files);
+  // The empty patch the failure left is said to be so, and the zip holds
+  // the finished ones.
+  await page.text('3demo.pch: 0 bytes, left empty by the failed run').waitFor();
+  const zip = await page.link('All patches (.zip)').download();
+  assert.deepEqual(Object.keys(unzipSync(zip.bytes)), ['1demo.pch', '2demo.pch']);
   assert.deepEqual(await page.errors(), []);
 });
+
+// Linux refuses a file name of more than 255 bytes: "1", the name, ".pch".
+for (const patchName of ['a'.repeat(251), 'é'.repeat(126)]) {
+  test(`a patch name of ${Buffer.byteLength(patchName)} bytes fails as natively`, async () => {
+    const page = await site.open();
+    await page.button('Use the examples').click();
+    await page.labelled('Patch name').fill(patchName);
+    const run = await h.runOnPage(page);
+    const native = h.nativeRun(h.examples(), 'sample.raw', patchName);
+    assert.match(run.transcript, h.endsWithReport('I/O error 206.'));
+    assert.equal(h.maskPlace(run.transcript), h.maskPlace(native.stdout));
+    assert.equal(run.exitCode, `Exit code ${native.exitCode}`);
+    assert.equal(await page.css('#patches a').count(), 0);
+    assert.deepEqual(await page.errors(), []);
+  });
+}
 
 test('a template with bare line feeds: the native preview and its warning', async () => {
   const page = await site.open();

@@ -19,6 +19,8 @@ const tone = (seconds, rate = 44100) => h.wav(Array.from({ length: Math.round(se
 test('a recording still being read loses to a later choice', async () => {
   const page = await site.open();
   await page.button('Use the examples').click();
+  // No recording yet: its status is hidden.
+  assert.notEqual(await page.css('#recording-status').attribute('hidden'), null);
   await page.labelled('Recording').setFiles(h.filesOnDisk({ 'long.wav': tone(30) }));
   await page.labelled('Input file')
     .setFiles(h.filesOnDisk({ 'other.raw': Buffer.alloc(300, 200) }));
@@ -58,6 +60,19 @@ test('a new choice of templates replaces the set, and each can be removed', asyn
   await preview(page).waitFor(expected.trim().split('\n').at(-1));
   assert.equal(await preview(page).text(), expected);
   assert.equal(await page.labelled('Templates').value(), '');
+
+  // A template removed while another is still read: that one is read on.
+  // Its read is held (as a large file's takes long) until the removal.
+  await page.evaluate(async (two) => {
+    const one = new File(['P1=1\r\n'], '1Template.pch');
+    const read = one.arrayBuffer.bind(one);
+    one.arrayBuffer = () => new Promise((done) => { window.release = () => done(read()); });
+    (await import('./templates.js'))
+      .chooseTemplates([one, new File([new Uint8Array(two)], '2Template.pch')], 'drop');
+  }, [...h.examples(['2Template.pch'])['2Template.pch']]);
+  await page.button('Remove 2Template.pch').click();
+  await page.evaluate(() => window.release());
+  await page.text('1Template.pch: 6 bytes').waitFor();
   assert.deepEqual(await page.errors(), []);
 });
 
@@ -69,7 +84,14 @@ test('a run\'s result goes with the choices it was made from', async () => {
   'the result to go');
   await page.button('Use the examples').click();
   await page.labelled('Patch name').fill('first');
+  // What says "Running..." while the run is made: a status, not a problem.
+  await page.evaluate(() => new MutationObserver(() => {
+    const line = [...document.querySelectorAll('p:not([hidden])')]
+      .find((shown) => shown.textContent === 'Running...');
+    if (line) window.running = `${line.getAttribute('role')} ${line.className}`;
+  }).observe(document.body, { subtree: true, childList: true, attributes: true }));
   await h.runOnPage(page);
+  assert.equal(await page.evaluate(() => window.running), 'status hint');
   assert.equal(await page.link('All patches (.zip)').attribute('download'), 'first.zip');
   assert.equal(await linkCount(page), 4);
 
@@ -169,6 +191,26 @@ test('status lines say what the fields say now, and long reads say they are unde
     const shown = await page.evaluate(() => window.shown);
     assert.ok(shown.includes('Reading the templates...'), shown.join(' | '));
     assert.ok(!shown.some((text) => text.includes('once there are templates')));
+
+    // With this template each preview takes seconds: one overtaken by
+    // another input is never shown, even for a moment.
+    await page.evaluate(() => { window.shown = []; });
+    const [a, b] = h.filesOnDisk({ 'a.raw': Buffer.alloc(9, 1), 'b.raw': Buffer.alloc(7, 2) });
+    await page.labelled('Input file').setFiles(a);
+    await page.labelled('Input file').setFiles(b);
+    await preview(page).waitFor('Input b.raw: 7 bytes');
+    const shownSince = await page.evaluate(() => window.shown);
+    assert.ok(!shownSince.some((text) => text.includes('Input a.raw')), shownSince.join(' | '));
+
+    // A recording refused once a later input was chosen leaves that input
+    // alone (its opening waits behind such a preview, a run behind it).
+    const [silent, c] = h.filesOnDisk({ 'silent.wav': h.wav([], 44100), 'c.raw': '12345' });
+    await page.labelled('Input file').setFiles(a);
+    await page.labelled('Recording').setFiles(silent);
+    await page.labelled('Input file').setFiles(c);
+    await preview(page).waitFor('Input c.raw: 5 bytes');
+    await h.runOnPage(page);
+    assert.match(await inputLine(page).text(), /^Input: c\.raw, 5 bytes/);
     assert.deepEqual(await page.errors(), []);
   });
 

@@ -54,6 +54,11 @@ test('a tone below half the rate keeps its amplitude, from the chosen start', as
     (i) => byteRule(kAmplitude * Math.sin(2 * Math.PI * 250 * (0.1 + i / 3000)))) <= 2);
   await page.text('It makes 2700 bytes: 900 ms from 0.1 s at 3000/s.').waitFor();
   await page.text('The templates\' room, 240 values: 80 ms at 3000/s.').waitFor();
+
+  // The next recording is taken from 0 to its end, at the Rate kept.
+  await page.labelled('Length').fill('0.5');
+  await page.labelled('Recording').setFiles(h.filesOnDisk({ 'next.wav': tone(250, 2) }));
+  await page.text('It makes 6000 bytes: 2 s from 0 s at 3000/s.').waitFor();
   assert.deepEqual(await page.errors(), []);
 });
 

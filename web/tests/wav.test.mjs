@@ -90,11 +90,16 @@ test('the WAV reader gives the browser\'s samples, the mean of the channels', as
   assert.deepEqual(await page.errors(), []);
 });
 
-test('a constant 0.3 becomes 166 throughout, as round(0.3 × 127.5 + 127.5)', async () => {
+test('a constant 0.3 becomes 166 throughout, as round(0.3 × 127.5 + 127.5), from a file ' +
+  'cut short', async () => {
   const page = await site.open();
   await page.button('Use the examples').click();
   const constant = h.wav(Array(44100).fill(0.3), 44100, { bits: 32, float: true });
+  // Its header gives 2 s.
+  constant.writeUInt32LE(2 * constant.readUInt32LE(40), 40);
   await page.labelled('Recording').setFiles(h.filesOnDisk({ 'hum.wav': constant }));
+  await page.css('#recording-status').waitFor('hum.wav: 1 s of sound. The file ends before ' +
+    'the length its header gives, 2 s: the page takes the 1 s it holds.');
   const { bytes } = await page.button('Download the input bytes').download();
   assert.equal(bytes.length, 4000);
   assert.deepEqual([...new Set(bytes)], [166]);

@@ -161,6 +161,31 @@ test('the handles move by mouse and keyboard, and the fields place them', async 
   assert.deepEqual(await keys('Start', 'End'), ['3.989', '0.001']);
   assert.deepEqual(await keys('End', 'Home', 'PageUp'), ['3.989', '']);
   assert.equal(await handle(page, 'Start').attribute('aria-valuetext'), 'Start, 3.989 s');
+
+  // Every key on each handle, from Start 1.25 s to End 3.25 s: Start and
+  // Length after it. A handle stops 1 ms before the other.
+  const kKeys = { Start: { ArrowRight: '1.26 1.99', ArrowUp: '1.26 1.99', ArrowLeft: '1.24 2.01',
+    ArrowDown: '1.24 2.01', PageUp: '2.25 1', PageDown: '0.25 3', Home: '0 3.25',
+    End: '3.249 0.001' }, End: { ArrowRight: '1.25 2.01', ArrowUp: '1.25 2.01',
+    ArrowLeft: '1.25 1.99', ArrowDown: '1.25 1.99', PageUp: '1.25 ', PageDown: '1.25 1',
+    Home: '1.25 0.001', End: '1.25 ' } };
+  for (const [name, key, expected] of Object.entries(kKeys)
+    .flatMap(([name, moves]) => Object.entries(moves).map((move) => [name, ...move]))) {
+    await field(page, 'Start').fill('1.25');
+    await field(page, 'Length').fill('2');
+    assert.deepEqual(await keys(name, key), expected.split(' '), `${key} on ${name}`);
+  }
+
+  // Zoom in keeps the selection in view (measured where it is: a handle's
+  // box() would scroll it into view).
+  await field(page, 'Start').fill('2.5');
+  await field(page, 'Length').fill('1');
+  await page.button('Zoom in').click();
+  const { x, width } = await page.role('region', 'Waveform').box();
+  for (const name of ['Start', 'End']) {
+    const at = await handle(page, name).evaluate((grip) => grip.getBoundingClientRect().x);
+    assert.ok(at > x && at < x + width, `${name} at ${at}, out of view`);
+  }
   assert.deepEqual(await page.errors(), []);
 });
 
