@@ -5,7 +5,9 @@
 // (v - 63.5) / 63.5: what the patches will hold, with its 7-bit steps. An
 // input file's values play the same way. Each button stops the other and
 // reads Stop while it plays. Web Audio plays them, fed by parts, so that
-// a long selection needs no more memory than a short one.
+// a long selection needs no more memory than a short one. A browser with
+// no sound output never starts the sound: after kStartSeconds the page
+// says so, and the button reads Play again.
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
 import { currentPreview } from './preview.js';
@@ -27,11 +29,14 @@ const kAheadSeconds = 1;
 // rate of the audio output.
 const kLowestRate = 8000;
 const kHighestRate = 96000;
+// Seconds the audio output has to start in.
+const kStartSeconds = 3;
 
 // Made at the first press: browsers start sound only after a user's
 // gesture.
 let audio = null;
-// The sound under way: {key, sources, stopped}.
+// The sound under way: {key, sources, stopped, done, ended}: `done` once
+// its last part is handed over, `ended` the last part heard to its end.
 let playing = null;
 
 // The choices that `what` plays, as a key: playing stops when they change.
@@ -117,6 +122,26 @@ function bufferOf(samples, rate) {
 
 const pause = (seconds) => new Promise((resolve) => { setTimeout(resolve, seconds * 1000); });
 
+// Why the audio output does not run, once its clock moves ('') or after
+// kStartSeconds: with no sound device, or none it may use, a browser may
+// leave resume() unsettled for ever, or settled with the clock standing.
+async function outputFault() {
+  let refused = null;
+  audio.resume().catch((error) => { refused = error; });
+  const from = audio.currentTime;
+  for (const start = performance.now(); !refused; await pause(0.02)) {
+    if (audio.state === 'running' && audio.currentTime > from) return '';
+    if (performance.now() - start > kStartSeconds * 1000) {
+      return `This browser plays no sound now: its sound output did not start in ` +
+        `${kStartSeconds} s. Check that a sound device is connected, switched on and not ` +
+        'held by another program, then press Play again.';
+    }
+  }
+  return `This browser plays no sound now: it refused to start the sound ` +
+    `(${refused.message}). Allow this page to play sound in the browser's site settings, ` +
+    'then press Play again.';
+}
+
 function stop() {
   if (!playing) return;
   playing.stopped = true;
@@ -131,8 +156,19 @@ async function play(what) {
   const sound = { key, sources: [], stopped: false };
   playing = sound;
   const stillPlaying = () => !sound.stopped && current().playing?.key === key;
+  // The sound ends with its last part, which may end before it is known
+  // to be the last: a main thread busy for longer than a short sound.
+  const ended = () => {
+    if (sound.done && sound.ended === sound.sources.at(-1) && stillPlaying()) {
+      update({ playing: null });
+    }
+  };
   try {
-    await audio.resume();
+    const fault = await outputFault();
+    if (fault) {
+      if (stillPlaying()) update({ playing: null, problems: { play: fault } });
+      return;
+    }
     const made = what === 'selection' ? selectionParts(state)
       : await valueParts(state, audio.sampleRate);
     if (made.problem || !made.parts) {
@@ -140,22 +176,22 @@ async function play(what) {
       return;
     }
     let at = audio.currentTime + 0.05;
-    let last = null;
     for await (const { samples, rate } of made.parts()) {
       if (!stillPlaying()) return;
       const source = audio.createBufferSource();
       source.buffer = bufferOf(samples, rate);
       source.connect(audio.destination);
+      source.addEventListener('ended', () => {
+        sound.ended = source;
+        ended();
+      });
       source.start(at);
       sound.sources.push(source);
-      last = source;
       at += source.buffer.duration;
       await pause(at - kAheadSeconds - audio.currentTime);
     }
-    if (!last) return;
-    last.addEventListener('ended', () => {
-      if (stillPlaying()) update({ playing: null });
-    });
+    sound.done = true;
+    ended();
   } catch (error) {
     if (!stillPlaying() || error.cancelled) return;
     update({ playing: null, problems: { play: error.unreadable

@@ -14,10 +14,14 @@ import * as h from './helpers.mjs';
 const site = h.siteInBrowser();
 const preview = (page) => page.labelled('Preview');
 
-// A copy of the site, served at an address of its own: {dir, served}.
+// A copy of the site, served at an address of its own: {dir, served}. Its
+// service worker's clock moves on by `ahead` ms at a message {ahead}.
 async function siteCopy() {
   const dir = mkdtempSync(join(tmpdir(), 'quorbel-site-'));
   cpSync(h.siteDir, dir, { recursive: true });
+  const worker = join(dir, 'service_worker.js');
+  writeFileSync(worker, `const clock = Date.now; let ahead = 0; Date.now = () => clock() + ahead;
+onmessage = (event) => { ahead += event.data.ahead; };\n${readFileSync(worker, 'utf8')}`);
   return { dir, served: await site.serve(dir) };
 }
 
@@ -81,7 +85,10 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
   await next.button('Use the examples').click();
   await preview(next).waitFor('Summary: patches written 4');
-  // The page opened before keeps the version it started with.
+  // Each page keeps its own version, past its first minute and a sweep too.
+  await first.evaluate(() => navigator.serviceWorker.controller.postMessage({ ahead: 120000 }));
+  await (await site.open(served.url)).close();
+  assert.match(await fetched(next, 'main.js'), /^\/\/ The new version/);
   assert.match(await fetched(first, 'index.html'), /<h1>Quorbel<\/h1>/);
   assert.doesNotMatch(await fetched(first, 'main.js'), /The new version/);
   assert.deepEqual([...await first.errors(), ...await next.errors()], []);

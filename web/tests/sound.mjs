@@ -67,6 +67,8 @@ export function heldValues(values, rate, outputRate) {
 
 // An init script that keeps what the page hands to Web Audio: each buffer
 // started (its samples, rate and start time), and the sources stopped.
+// The page is then held up for 150 ms at each start, as on a busy machine:
+// longer than the examples' values sound.
 export function listenToAudio() {
   window.played = [];
   window.stopped = 0;
@@ -75,7 +77,8 @@ export function listenToAudio() {
   AudioBufferSourceNode.prototype.start = function startAndKeep(when, ...rest) {
     window.played.push({ when, rate: this.buffer.sampleRate,
       samples: [...this.buffer.getChannelData(0)] });
-    return start.call(this, when, ...rest);
+    start.call(this, when, ...rest);
+    for (const from = performance.now(); performance.now() - from < 150;);
   };
   AudioBufferSourceNode.prototype.stop = function stopAndCount(...rest) {
     window.stopped += 1;
