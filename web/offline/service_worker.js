@@ -56,21 +56,13 @@ async function install() {
   await (await caches.open(kPins)).put(kInstalled, new Response(kCache));
 }
 
-async function textOf(cache, key) {
-  const found = await cache.match(key);
-  return found ? found.text() : null;
-}
+const textOf = async (cache, key) => (await cache.match(key))?.text() ?? null;
 
 // A pin: the version, and when it was made. A page or a worker that is
 // just opening is not among the clients yet: a young pin is kept.
 const kYoungPin = 60000;
 const pin = async (clientId, version) =>
   (await caches.open(kPins)).put(pinOf(clientId), new Response(`${version} ${Date.now()}`));
-
-async function pinned(clientId) {
-  const text = await textOf(await caches.open(kPins), pinOf(clientId));
-  return text ? text.split(' ')[0] : null;
-}
 
 // Forgets the pins of the pages and workers that have gone, and the
 // versions that none runs, but for this one and the one installed last.
@@ -97,7 +89,8 @@ async function sweep() {
 
 // The version that the page or worker `clientId` runs.
 async function versionOf(clientId) {
-  const version = clientId ? await pinned(clientId) : null;
+  const text = clientId ? await textOf(await caches.open(kPins), pinOf(clientId)) : null;
+  const version = text?.split(' ')[0];
   return version && (await caches.has(version)) ? version : kCache;
 }
 

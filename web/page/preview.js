@@ -53,12 +53,8 @@ async function make(state, key, signal) {
     };
   } catch (error) {
     if (error.cancelled) return { busy: { preview: false } };
-    return {
-      preview: null,
-      busy: { preview: false },
-      problems: { preview: error.unreadable ? unreadable(error.unreadable.name)
-        : `The preview could not be made: ${error.message}.` },
-    };
+    return { preview: null, busy: { preview: false }, problems: { preview: error.unreadable
+      ? unreadable(error.unreadable.name) : `The preview could not be made: ${error.message}.` } };
   }
 }
 

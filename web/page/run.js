@@ -58,30 +58,29 @@ async function run() {
     update({ problems: { run: problem } });
     return;
   }
-  const key = runKey(state);
   update({ busy: { run: true }, problems: { run: '' } });
+  update({ busy: { run: false }, ...(await runOf(state)) });
+}
+
+// The changes that a run of the choices of `state` makes.
+async function runOf(state) {
+  const key = runKey(state);
   const changed = await changedFile(state);
-  if (changed) {
-    update({ busy: { run: false }, problems: { run: unreadable(changed) } });
-    return;
-  }
+  if (changed) return { problems: { run: unreadable(changed) } };
   const { key: inputKey, ...input } = inputGiven(state);
   let result;
   try {
     result = await call('run', { templates: templatesGiven(state).files, input,
       patchName: state.fields.patchName });
   } catch (error) {
-    update({ busy: { run: false }, problems: { run: error.unreadable
-      ? unreadable(error.unreadable.name) : `The run could not be made: ${error.message}.` } });
-    return;
+    return { problems: { run: error.unreadable ? unreadable(error.unreadable.name)
+      : `The run could not be made: ${error.message}.` } };
   }
   if (runKey(current()) !== key) {
-    update({ busy: { run: false }, problems: { run: 'The choices changed while the run was ' +
-      'made, so its result was dropped: press Run again.' } });
-    return;
+    return { problems: { run: 'The choices changed while the run was made, so its result ' +
+      'was dropped: press Run again.' } };
   }
-  update({ busy: { run: false }, problems: { run: '' },
-    run: { key, patchName: state.fields.patchName, ...result } });
+  return { problems: { run: '' }, run: { key, patchName: state.fields.patchName, ...result } };
 }
 
 // The object URLs of the result on screen, released when it goes.
