@@ -66,7 +66,8 @@ function held(samples, rate, outputRate, from, count) {
 }
 
 // Parts of the used values, each held for 1/Rate s at its level.
-async function valueParts(state, outputRate) {
+async function valueParts(state) {
+  const outputRate = audio.sampleRate;
   const { rate, problem } = rateOf(state.fields);
   if (problem) return { problem };
   const given = inputGiven(state);
@@ -132,6 +133,7 @@ function stop() {
 }
 
 async function play(what) {
+  audio ??= new AudioContext();
   const state = current();
   const playing = { what, key: playKey(state, what) };
   update({ playing, problems: { play: '' } });
@@ -145,12 +147,8 @@ async function play(what) {
   };
   try {
     const fault = await outputFault();
-    if (fault) {
-      if (stillPlaying()) update({ playing: null, problems: { play: fault } });
-      return;
-    }
-    const made = what === 'selection' ? selectionParts(state)
-      : await valueParts(state, audio.sampleRate);
+    let made = { problem: fault };
+    if (!fault) made = what === 'selection' ? selectionParts(state) : await valueParts(state);
     if (made.problem || !made.parts) {
       if (stillPlaying()) update({ playing: null, problems: { play: made.problem ?? '' } });
       return;
@@ -184,12 +182,8 @@ for (const [what, button] of Object.entries(buttons)) {
   button.addEventListener('click', () => {
     const was = current().playing?.what;
     stop();
-    if (was === what) {
-      update({ playing: null });
-      return;
-    }
-    audio ??= new AudioContext();
-    play(what);
+    if (was === what) update({ playing: null });
+    else play(what);
   });
 }
 

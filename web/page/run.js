@@ -28,18 +28,16 @@ const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte =
 // or null. The templates and an input file's first bytes are compared;
 // a recording's file must still be readable.
 async function changedFile({ templates, input }) {
-  const checks = [...templates.files.values()].map(async ({ file, bytes }) =>
-    sameBytes(new Uint8Array(await file.arrayBuffer()), bytes));
+  const checks = [...templates.files.values()].map(({ file, bytes }) =>
+    [file, file.arrayBuffer().then((read) => sameBytes(new Uint8Array(read), bytes))]);
   if (input?.kind === 'file') {
-    checks.push(headOf(input.file).then((head) => sameBytes(head, input.head)));
+    checks.push([input.file, headOf(input.file).then((head) => sameBytes(head, input.head))]);
   } else if (input?.kind === 'recording') {
-    checks.push(input.file.slice(0, 1).arrayBuffer().then(() => true));
+    checks.push([input.file, input.file.slice(0, 1).arrayBuffer().then(() => true)]);
   }
-  const files = [...[...templates.files.values()].map(({ file }) => file),
-    ...(input ? [input.file] : [])];
-  const same = await Promise.all(checks.map((check) => check.catch(() => false)));
+  const same = await Promise.all(checks.map(([, check]) => check.catch(() => false)));
   const changed = same.indexOf(false);
-  return changed < 0 ? null : files[changed].name;
+  return changed < 0 ? null : checks[changed][0].name;
 }
 
 function problemBeforeRun(state) {

@@ -53,8 +53,8 @@ export async function chooseTemplates(chosen, from) {
     const kept = new Map(templates.files);
     if (bytes) kept.set(file.name, { file, bytes });
     else kept.delete(file.name);
-    update({ templates: { ...templates, files: kept },
-      problems: bytes ? {} : { templates: `${problems.templates} ${unreadable(file.name)}`.trim() } });
+    update({ templates: { ...templates, files: kept }, problems: bytes ? {}
+      : { templates: `${problems.templates} ${unreadable(file.name)}`.trim() } });
   }));
 }
 
@@ -124,12 +124,9 @@ chooser.addEventListener('change', () => chooseTemplates([...chooser.files], 'ch
 document.getElementById('use-examples').addEventListener('click', useExamples);
 
 subscribe((state, before) => {
-  if (before && state.templates === before.templates && state.facts === before.facts) {
-    say(status, state.problems.templates);
-    return;
-  }
-  showList(state);
   say(status, state.problems.templates);
+  if (before && state.templates === before.templates && state.facts === before.facts) return;
+  showList(state);
   // The chooser shows a choice only while it is the set the page holds.
   if (state.templates.from !== 'chooser') chooser.value = '';
 });

@@ -1,9 +1,9 @@
-// The one protocol between the page and its worker: the calls each side
-// answers, by name, and the messages both ways, written once for both
-// sides (the page's page/programs.js, the worker's worker/worker.js).
-// Every call can be cancelled by an AbortSignal: the caller stops waiting
-// at once and the other side stops the call's work at its next step, so
-// that work for a replaced choice never finishes unseen.
+// The one protocol between the page (page/programs.js) and its worker
+// (worker/worker.js): the calls each side answers, by name, and the
+// messages both ways, written once for both. Every call can be cancelled
+// by an AbortSignal: the caller stops waiting at once and the other side
+// stops the call's work at its next step, so that work for a replaced
+// choice never finishes unseen.
 //
 // The worker's calls, each job -> result:
 //   facts        {} -> {templateNames, scratchName, sampleLimit}
@@ -14,18 +14,16 @@
 //   openWav      {recording, file, size} -> {rate, frames, headerFrames},
 //                headerFrames only for a file cut short, or null for no
 //                WAV the worker reads itself
-//   openDecoded  {recording, rate, channels} -> {rate, frames}
-//   forget, values, frames, view: on a recording (recording_store.js)
+//   openDecoded, forget, values, frames, view: on a recording
+//                (recording_store.js)
 // templates: [name, bytes] pairs; input: {name, size, bytes} or {name,
 // size, recording: {id, rate, start}}; file: the id of a File shared by
-// the page.
-// The page's calls, asked by the worker:
+// the page. The page's calls, which the worker makes:
 //   read         {file, start, end} -> the bytes of a shared file
-//   progress     {recording, done, total, unreadable} -> nothing: how far
-//                the worker has read a recording whole
-//
-// Either way: {id, call, job} and {cancel: id}; answered by {answer: id,
-// result} or {answer: id, error, unreadable, cancelled}.
+//   progress     {recording, done, total, unreadable}: how far the worker
+//                has read a recording whole
+// Messages: {id, call, job}, {cancel: id}; {answer: id, result} or
+// {answer: id, error, unreadable, cancelled}.
 export const kCalls = {
   worker: ['facts', 'preview', 'run', 'openWav', 'openDecoded', 'forget', 'values', 'frames',
     'view'],
@@ -51,11 +49,7 @@ export function connect(port, side, answers) {
 
   port.onmessage = async ({ data }) => {
     if (data.cancel !== undefined) return running.get(data.cancel)?.abort();
-    if (data.answer !== undefined) {
-      const settle = waiting.get(data.answer);
-      waiting.delete(data.answer);
-      return settle?.(data);
-    }
+    if (data.answer !== undefined) return waiting.get(data.answer)?.(data);
     const controller = new AbortController();
     running.set(data.id, controller);
     try {
@@ -84,6 +78,7 @@ export function connect(port, side, answers) {
       if (signal?.aborted) return cancel();
       signal?.addEventListener('abort', cancel, { once: true });
       waiting.set(id, (data) => {
+        waiting.delete(id);
         signal?.removeEventListener('abort', cancel);
         if (data.reason) reject(new Error(data.reason));
         else if (data.error === undefined) resolve(data.result);
@@ -95,7 +90,6 @@ export function connect(port, side, answers) {
   const fail = (reason) => {
     broken = reason;
     for (const settle of waiting.values()) settle({ reason });
-    waiting.clear();
   };
   return { call, fail };
 }

@@ -7,9 +7,8 @@
 // page, or the first values of a recording, made here on demand.
 //
 // The worker never reads the user's files itself: it asks the page for
-// the bytes it needs (message {read}), as some browsers let only the
-// page read them.
-// The calls and their messages: shared/protocol.js.
+// the bytes it needs (the page's call `read`, shared/protocol.js), as some
+// browsers let only the page read them.
 import { forget, frames, openDecoded, openWav, values, view } from './recording_store.js';
 import { programBytes } from '../shared/site_files.js';
 import { connect } from '../shared/protocol.js';
