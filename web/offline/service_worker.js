@@ -104,10 +104,8 @@ function keyOf(request) {
   return url.href;
 }
 
-async function answer(request, version) {
-  const found = await (await caches.open(version)).match(keyOf(request));
-  return found ?? fetch(request);
-}
+const answer = async (request, version) =>
+  (await (await caches.open(version)).match(keyOf(request))) ?? fetch(request);
 
 const within = (milliseconds, work) => Promise.race([work, new Promise((_, reject) => {
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
@@ -188,10 +186,7 @@ self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
-  if (request.mode !== 'navigate') {
-    event.respondWith(fetched(event));
-    return;
-  }
-  event.respondWith(visit(event));
-  event.waitUntil(sweep());
+  const navigate = request.mode === 'navigate';
+  event.respondWith(navigate ? visit(event) : fetched(event));
+  if (navigate) event.waitUntil(sweep());
 });

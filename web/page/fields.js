@@ -4,11 +4,8 @@ import { subscribe, update, when } from './state.js';
 import { duration, fitRate, kMaxRate, roomOf, soundSeconds, spanOf } from './derived.js';
 import { valueCount } from '../shared/resample.js';
 
-const fields = {
-  rate: document.getElementById('rate'),
-  start: document.getElementById('start'),
-  length: document.getElementById('length'),
-};
+const fields = Object.fromEntries(['rate', 'start', 'length'].map((name) =>
+  [name, document.getElementById(name)]));
 
 for (const [name, field] of Object.entries(fields)) {
   field.addEventListener('input', () => update({ fields: { [name]: field.value },

@@ -21,9 +21,7 @@ export function share(file) {
   return lastShared;
 }
 
-export function unshare(id) {
-  shared.delete(id);
-}
+export const unshare = (id) => shared.delete(id);
 
 const { call: callWorker, fail } = connect(worker, 'page', {
   read: async ({ file, start, end }) =>

@@ -90,11 +90,8 @@ export async function chooseRecording(file, from) {
 events.addEventListener('progress', ({ detail }) => {
   const { input } = current();
   if (input?.serial !== detail.recording) return;
-  if (detail.unreadable) {
-    update({ input: null, problems: { recording: unreadable(input.name) } });
-  } else {
-    update({ input: { ...input, progress: { done: detail.done, total: detail.total } } });
-  }
+  if (detail.unreadable) update({ input: null, problems: { recording: unreadable(input.name) } });
+  else update({ input: { ...input, progress: { done: detail.done, total: detail.total } } });
 });
 
 chooser.addEventListener('change', () => {

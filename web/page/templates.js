@@ -103,16 +103,13 @@ function showList({ facts, templates }) {
     const item = document.createElement('li');
     const chosen = templates.files.get(name);
     if (!chosen) {
-      item.textContent = `${name}: missing`;
-      item.className = 'missing';
-      return item;
+      return Object.assign(item, { textContent: `${name}: missing`, className: 'missing' });
     }
     item.className = 'present';
     item.textContent = chosen.bytes ? `${name}: ${chosen.bytes.length} bytes ` :
       `${name}: reading... `;
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.textContent = 'Remove';
+    const button = Object.assign(document.createElement('button'), { type: 'button',
+      textContent: 'Remove' });
     button.setAttribute('aria-label', `Remove ${name}`);
     button.addEventListener('click', () => remove(name));
     item.append(button);

@@ -19,10 +19,8 @@ const recordings = new Map();
 // Work for a recording no longer chosen fails as `cancelled`.
 function record(id) {
   const found = recordings.get(id);
-  if (!found) {
-    throw Object.assign(new Error(`recording ${id} is no longer chosen`), { cancelled: true });
-  }
-  return found;
+  if (found) return found;
+  throw Object.assign(new Error(`recording ${id} is no longer chosen`), { cancelled: true });
 }
 
 // Opens the WAV file `size` bytes long that `read(start, end)` reads, as

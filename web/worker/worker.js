@@ -207,9 +207,6 @@ const { call: ask } = connect(self, 'worker', {
     (start, end) => readFile(file, start, Math.min(end, size)), size,
     (done, total, error) => ask('progress', { recording, done, total,
       unreadable: error?.unreadable })),
-  openDecoded,
-  forget,
-  values,
-  frames,
-  view,
+  // On a recording held here: recording_store.js.
+  openDecoded, forget, values, frames, view,
 });
