@@ -31,6 +31,7 @@ const centreTap = taps[kReach];
 const pairOffsets = Int32Array.from({ length: kReach }, (_, j) => j + 1)
   .filter((offset) => taps[kReach + offset] !== 0);
 const pairTaps = Float64Array.from(pairOffsets, (offset) => taps[kReach + offset]);
+const pairCount = pairOffsets.length;
 
 export const levelFrames = (frames, level) => Math.ceil(frames / 2 ** level);
 
@@ -84,7 +85,7 @@ export function levelMaker(frames) {
       if (n >= innerFirst && n < innerEnd) {
         // The filter is symmetric: one product for each pair of frames.
         sum = centreTap * joined[centre];
-        for (let j = 0; j < pairOffsets.length; ++j) {
+        for (let j = 0; j < pairCount; ++j) {
           sum += pairTaps[j] * (joined[centre - pairOffsets[j]] + joined[centre + pairOffsets[j]]);
         }
       } else {
