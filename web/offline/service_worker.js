@@ -56,21 +56,13 @@ async function install() {
   await (await caches.open(kPins)).put(kInstalled, new Response(kCache));
 }
 
-async function textOf(cache, key) {
-  const found = await cache.match(key);
-  return found ? found.text() : null;
-}
+const textOf = async (cache, key) => (await cache.match(key))?.text() ?? null;
 
 // A pin: the version, and when it was made. A page or a worker that is
 // just opening is not among the clients yet: a young pin is kept.
 const kYoungPin = 60000;
 const pin = async (clientId, version) =>
   (await caches.open(kPins)).put(pinOf(clientId), new Response(`${version} ${Date.now()}`));
-
-async function pinned(clientId) {
-  const text = await textOf(await caches.open(kPins), pinOf(clientId));
-  return text ? text.split(' ')[0] : null;
-}
 
 // Forgets the pins of the pages and workers that have gone, and the
 // versions that none runs, but for this one and the one installed last.
@@ -97,7 +89,8 @@ async function sweep() {
 
 // The version that the page or worker `clientId` runs.
 async function versionOf(clientId) {
-  const version = clientId ? await pinned(clientId) : null;
+  const text = clientId ? await textOf(await caches.open(kPins), pinOf(clientId)) : null;
+  const version = text?.split(' ')[0];
   return version && (await caches.has(version)) ? version : kCache;
 }
 
@@ -111,10 +104,8 @@ function keyOf(request) {
   return url.href;
 }
 
-async function answer(request, version) {
-  const found = await (await caches.open(version)).match(keyOf(request));
-  return found ?? fetch(request);
-}
+const answer = async (request, version) =>
+  (await (await caches.open(version)).match(keyOf(request))) ?? fetch(request);
 
 const within = (milliseconds, work) => Promise.race([work, new Promise((_, reject) => {
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
@@ -195,10 +186,7 @@ self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
-  if (request.mode !== 'navigate') {
-    event.respondWith(fetched(event));
-    return;
-  }
-  event.respondWith(visit(event));
-  event.waitUntil(sweep());
+  const navigate = request.mode === 'navigate';
+  event.respondWith(navigate ? visit(event) : fetched(event));
+  if (navigate) event.waitUntil(sweep());
 });

@@ -142,9 +142,8 @@ export function previewOf(state) {
 }
 
 // The preview of the choices as they are now, or null while it is made.
-export function currentPreview(state) {
-  return state.preview && state.preview.key === previewOf(state).key ? state.preview : null;
-}
+export const currentPreview = (state) =>
+  (state.preview?.key === previewOf(state).key ? state.preview : null);
 
 // The templates and the input a preview was made for, whatever the
 // settings that make a recording's bytes.
@@ -162,9 +161,8 @@ export function roomOf(state) {
 }
 
 // The choices a run is made from, as its key.
-export function runKey(state) {
-  return `${templatesGiven(state)?.key}|${inputGiven(state).key}|${state.fields.patchName}`;
-}
+export const runKey = (state) =>
+  `${templatesGiven(state)?.key}|${inputGiven(state).key}|${state.fields.patchName}`;
 
 // The choices that `what` ('selection' or 'values') plays, as a key:
 // playing stops when they change.

@@ -45,9 +45,8 @@ async function downloadValues() {
 }
 
 function save(name, blob) {
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(blob);
-  link.download = name;
+  const link = Object.assign(document.createElement('a'), { href: URL.createObjectURL(blob),
+    download: name });
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }

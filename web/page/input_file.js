@@ -52,7 +52,7 @@ subscribe((state) => {
   // The chooser shows a file only while it is the input.
   if (!(input?.kind === 'file' && input.from === 'chooser')) chooser.value = '';
   const given = inputGiven(state);
-  // What the status of the recording held says (recording_status.js) is
+  // What the status of the recording held says (recording.js) is
   // not said again; a recording refused, which leaves no input, is said
   // here alone.
   const saidThere = input?.kind === 'recording' && input.sound &&

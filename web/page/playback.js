@@ -13,11 +13,9 @@ import { call } from './programs.js';
 import { currentPreview, inputGiven, playKey, rateOf, spanOf, soundSeconds } from './derived.js';
 import { say, unreadable } from './messages.js';
 
-const buttons = {
-  selection: document.getElementById('play-selection'),
-  values: document.getElementById('play-values'),
-};
 const kNames = { selection: 'Play the selection', values: 'Play the values' };
+const buttons = { selection: document.getElementById('play-selection'),
+  values: document.getElementById('play-values') };
 const status = document.getElementById('play-status');
 
 // Frames of sound handed to Web Audio at a time, and how far ahead of the
@@ -59,12 +57,17 @@ function selectionParts(state) {
   };
 }
 
-// The level of value v.
-const level = (value) => (value - 63.5) / 63.5;
+// `count` samples at `outputRate` from sample `from` on, each holding the
+// sample of `samples` at `rate` of its time: sample j holds sample
+// floor(j * rate / outputRate).
+function held(samples, rate, outputRate, from, count) {
+  return Float32Array.from({ length: count }, (_, i) =>
+    samples[Math.min(samples.length - 1, Math.floor(((from + i) * rate) / outputRate))]);
+}
 
-// Parts of the used values, each held for 1/Rate s: sample j of the
-// output, at `outputRate`, holds value floor(j * rate / outputRate).
-async function valueParts(state, outputRate) {
+// Parts of the used values, each held for 1/Rate s at its level.
+async function valueParts(state) {
+  const outputRate = audio.sampleRate;
   const { rate, problem } = rateOf(state.fields);
   if (problem) return { problem };
   const given = inputGiven(state);
@@ -78,16 +81,13 @@ async function valueParts(state, outputRate) {
   if (values.length === 0) {
     return { problem: 'There are no values to play: the templates take none of the input.' };
   }
+  const levels = Float32Array.from(values, (value) => (value - 63.5) / 63.5);
   const total = Math.ceil((values.length * outputRate) / rate);
   return {
     async *parts() {
       for (let from = 0; from < total; from += kPartFrames) {
-        const samples = new Float32Array(Math.min(kPartFrames, total - from));
-        for (let i = 0; i < samples.length; ++i) {
-          samples[i] = level(values[Math.min(values.length - 1,
-            Math.floor(((from + i) * rate) / outputRate))]);
-        }
-        yield { samples, rate: outputRate };
+        yield { samples: held(levels, rate, outputRate, from, Math.min(kPartFrames, total - from)),
+          rate: outputRate };
       }
     },
   };
@@ -96,16 +96,12 @@ async function valueParts(state, outputRate) {
 // `samples` at `rate` as a buffer: at the rate itself where every browser
 // plays it, else each sample held at the audio output's rate.
 function bufferOf(samples, rate) {
-  if (rate >= kLowestRate && rate <= kHighestRate) {
-    const buffer = audio.createBuffer(1, samples.length, rate);
-    buffer.copyToChannel(samples, 0);
-    return buffer;
-  }
-  const outputRate = audio.sampleRate;
-  const held = new Float32Array(Math.max(1, Math.floor((samples.length * outputRate) / rate)));
-  for (let j = 0; j < held.length; ++j) held[j] = samples[Math.floor((j * rate) / outputRate)];
-  const buffer = audio.createBuffer(1, held.length, outputRate);
-  buffer.copyToChannel(held, 0);
+  const playable = rate >= kLowestRate && rate <= kHighestRate;
+  const outputRate = playable ? rate : audio.sampleRate;
+  const sound = playable ? samples : held(samples, rate, outputRate, 0,
+    Math.max(1, Math.floor((samples.length * outputRate) / rate)));
+  const buffer = audio.createBuffer(1, sound.length, outputRate);
+  buffer.copyToChannel(sound, 0);
   return buffer;
 }
 
@@ -137,6 +133,7 @@ function stop() {
 }
 
 async function play(what) {
+  audio ??= new AudioContext();
   const state = current();
   const playing = { what, key: playKey(state, what) };
   update({ playing, problems: { play: '' } });
@@ -150,12 +147,8 @@ async function play(what) {
   };
   try {
     const fault = await outputFault();
-    if (fault) {
-      if (stillPlaying()) update({ playing: null, problems: { play: fault } });
-      return;
-    }
-    const made = what === 'selection' ? selectionParts(state)
-      : await valueParts(state, audio.sampleRate);
+    let made = { problem: fault };
+    if (!fault) made = what === 'selection' ? selectionParts(state) : await valueParts(state);
     if (made.problem || !made.parts) {
       if (stillPlaying()) update({ playing: null, problems: { play: made.problem ?? '' } });
       return;
@@ -189,12 +182,8 @@ for (const [what, button] of Object.entries(buttons)) {
   button.addEventListener('click', () => {
     const was = current().playing?.what;
     stop();
-    if (was === what) {
-      update({ playing: null });
-      return;
-    }
-    audio ??= new AudioContext();
-    play(what);
+    if (was === what) update({ playing: null });
+    else play(what);
   });
 }
 

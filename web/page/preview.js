@@ -53,12 +53,8 @@ async function make(state, key, signal) {
     };
   } catch (error) {
     if (error.cancelled) return { busy: { preview: false } };
-    return {
-      preview: null,
-      busy: { preview: false },
-      problems: { preview: error.unreadable ? unreadable(error.unreadable.name)
-        : `The preview could not be made: ${error.message}.` },
-    };
+    return { preview: null, busy: { preview: false }, problems: { preview: error.unreadable
+      ? unreadable(error.unreadable.name) : `The preview could not be made: ${error.message}.` } };
   }
 }
 
@@ -84,17 +80,13 @@ subscribe((state, before) => {
   const { preview } = state;
   const wanted = previewOf(state);
   if (!before || preview !== before.preview || wanted.wait !== previewOf(before).wait) {
-    if (preview) {
-      showReport(preview.report);
-      drawChart(chart, preview.hasInput ? preview.chart : null);
-    } else {
-      report.textContent = wanted.wait ?? '';
-      drawChart(chart, null);
-    }
+    if (preview) showReport(preview.report);
+    else report.textContent = wanted.wait ?? '';
+    drawChart(chart, preview?.hasInput ? preview.chart : null);
   }
   say(errors, state.problems.preview || (preview?.errors ?? ''));
-  const stale = preview !== null && preview.key !== wanted.key;
-  report.setAttribute('aria-busy', String(state.busy.preview || stale));
-  say(busyLine, state.busy.preview || stale
-    ? 'Updating the preview for your latest choice...' : '');
+  // Busy while a preview is made, or while the one shown is an earlier one.
+  const busy = state.busy.preview || (preview !== null && preview.key !== wanted.key);
+  report.setAttribute('aria-busy', String(busy));
+  say(busyLine, busy ? 'Updating the preview for your latest choice...' : '');
 });

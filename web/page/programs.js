@@ -1,10 +1,10 @@
 // The page's side of the worker (worker/worker.js), by the protocol of
 // shared/protocol.js: each call posts one job and returns a promise of its
-// result. The worker reads none of the user's
-// files itself: it asks for the bytes of a file shared with it, and the
-// page reads them here, by slices.
+// result. The worker reads none of the user's files itself: it asks for
+// the bytes of a file shared with it, and the page reads them here, by
+// slices.
 import { startWorker } from '../shared/site_files.js';
-import { caller } from '../shared/protocol.js';
+import { connect } from '../shared/protocol.js';
 
 const worker = startWorker();
 
@@ -21,26 +21,15 @@ export function share(file) {
   return lastShared;
 }
 
-export function unshare(id) {
-  shared.delete(id);
-}
+export const unshare = (id) => shared.delete(id);
 
-async function serveRead({ token, file, start, end }) {
-  try {
-    const bytes = new Uint8Array(await shared.get(file).slice(start, end).arrayBuffer());
-    worker.postMessage({ readDone: token, bytes }, [bytes.buffer]);
-  } catch {
-    worker.postMessage({ readDone: token, failed: true });
-  }
-}
-
-const { call: callWorker, fail } = caller(worker, (data) => {
-  if (data.read) {
-    serveRead(data.read);
-  } else {
-    const detail = { ...data.progress, unreadable: shared.get(data.progress.unreadable) };
+const { call: callWorker, fail } = connect(worker, 'page', {
+  read: async ({ file, start, end }) =>
+    new Uint8Array(await shared.get(file).slice(start, end).arrayBuffer()),
+  progress: (progress) => {
+    const detail = { ...progress, unreadable: shared.get(progress.unreadable) };
     events.dispatchEvent(new CustomEvent('progress', { detail }));
-  }
+  },
 });
 
 // Once the worker failed to start, every call, later ones too, fails with

@@ -28,18 +28,16 @@ const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte =
 // or null. The templates and an input file's first bytes are compared;
 // a recording's file must still be readable.
 async function changedFile({ templates, input }) {
-  const checks = [...templates.files.values()].map(async ({ file, bytes }) =>
-    sameBytes(new Uint8Array(await file.arrayBuffer()), bytes));
+  const checks = [...templates.files.values()].map(({ file, bytes }) =>
+    [file, file.arrayBuffer().then((read) => sameBytes(new Uint8Array(read), bytes))]);
   if (input?.kind === 'file') {
-    checks.push(headOf(input.file).then((head) => sameBytes(head, input.head)));
+    checks.push([input.file, headOf(input.file).then((head) => sameBytes(head, input.head))]);
   } else if (input?.kind === 'recording') {
-    checks.push(input.file.slice(0, 1).arrayBuffer().then(() => true));
+    checks.push([input.file, input.file.slice(0, 1).arrayBuffer().then(() => true)]);
   }
-  const files = [...[...templates.files.values()].map(({ file }) => file),
-    ...(input ? [input.file] : [])];
-  const same = await Promise.all(checks.map((check) => check.catch(() => false)));
+  const same = await Promise.all(checks.map(([, check]) => check.catch(() => false)));
   const changed = same.indexOf(false);
-  return changed < 0 ? null : files[changed].name;
+  return changed < 0 ? null : checks[changed][0].name;
 }
 
 function problemBeforeRun(state) {
@@ -58,30 +56,29 @@ async function run() {
     update({ problems: { run: problem } });
     return;
   }
-  const key = runKey(state);
   update({ busy: { run: true }, problems: { run: '' } });
+  update({ busy: { run: false }, ...(await runOf(state)) });
+}
+
+// The changes that a run of the choices of `state` makes.
+async function runOf(state) {
+  const key = runKey(state);
   const changed = await changedFile(state);
-  if (changed) {
-    update({ busy: { run: false }, problems: { run: unreadable(changed) } });
-    return;
-  }
+  if (changed) return { problems: { run: unreadable(changed) } };
   const { key: inputKey, ...input } = inputGiven(state);
   let result;
   try {
     result = await call('run', { templates: templatesGiven(state).files, input,
       patchName: state.fields.patchName });
   } catch (error) {
-    update({ busy: { run: false }, problems: { run: error.unreadable
-      ? unreadable(error.unreadable.name) : `The run could not be made: ${error.message}.` } });
-    return;
+    return { problems: { run: error.unreadable ? unreadable(error.unreadable.name)
+      : `The run could not be made: ${error.message}.` } };
   }
   if (runKey(current()) !== key) {
-    update({ busy: { run: false }, problems: { run: 'The choices changed while the run was ' +
-      'made, so its result was dropped: press Run again.' } });
-    return;
+    return { problems: { run: 'The choices changed while the run was made, so its result ' +
+      'was dropped: press Run again.' } };
   }
-  update({ busy: { run: false }, problems: { run: '' },
-    run: { key, patchName: state.fields.patchName, ...result } });
+  return { problems: { run: '' }, run: { key, patchName: state.fields.patchName, ...result } };
 }
 
 // The object URLs of the result on screen, released when it goes.

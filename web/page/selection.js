@@ -11,10 +11,8 @@ import { clamp, decimalsFor, decimalsOf, placeOf, reachOf, recordingOf, secondsT
   shortestOf, shownSpan, timeAt } from './timeline.js';
 
 const picture = document.getElementById('waveform-picture');
-const handles = {
-  start: document.getElementById('start-handle'),
-  end: document.getElementById('end-handle'),
-};
+const handles = Object.fromEntries(['start', 'end'].map((which) =>
+  [which, document.getElementById(`${which}-handle`)]));
 const reachBand = document.getElementById('reach');
 const cutBand = document.getElementById('cut');
 const before = document.getElementById('outside-before');
@@ -99,10 +97,14 @@ function grab(which) {
 grab('start');
 grab('end');
 
-// Places `element` over the picture from `from` to `to` seconds.
-function stretch(element, span, from, to) {
+// Places `element` over the picture from `from` to `to` seconds, named
+// `label` and its times when given.
+function stretch(element, span, from, to, label) {
   const left = clamp(placeOf(span, from), 0, 1);
   const right = clamp(placeOf(span, to), 0, 1);
+  if (label) {
+    element.setAttribute('aria-label', `${label}: ${secondsText(from)} s to ${secondsText(to)} s`);
+  }
   element.hidden = right <= left;
   element.style.left = `${left * 100}%`;
   element.style.width = `${(right - left) * 100}%`;
@@ -127,12 +129,8 @@ function show(state) {
   stretch(after, span, selection.end, span.start + span.seconds);
   const reach = reachOf(state);
   const reachEnd = reach ? reach.end : selection.start;
-  stretch(reachBand, span, selection.start, reachEnd);
-  reachBand.setAttribute('aria-label', `Reaches the patches: ${secondsText(selection.start)} s ` +
-    `to ${secondsText(reachEnd)} s`);
-  stretch(cutBand, span, reachEnd, selection.end);
-  cutBand.setAttribute('aria-label', `Cut: ${secondsText(reachEnd)} s to ` +
-    `${secondsText(selection.end)} s`);
+  stretch(reachBand, span, selection.start, reachEnd, 'Reaches the patches');
+  stretch(cutBand, span, reachEnd, selection.end, 'Cut');
   // No room known yet: nothing is marked as cut.
   if (!reach) cutBand.hidden = true;
 }

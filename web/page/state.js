@@ -90,15 +90,12 @@ export function subscribe(listener) {
 // Resolves with the state once `holds(state)` is true.
 export function when(holds) {
   return new Promise((resolve) => {
-    if (holds(now)) {
-      resolve(now);
-      return;
-    }
     const listener = (state) => {
       if (!holds(state)) return;
       listeners.delete(listener);
       resolve(state);
     };
     listeners.add(listener);
+    listener(now);
   });
 }

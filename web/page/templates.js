@@ -53,8 +53,8 @@ export async function chooseTemplates(chosen, from) {
     const kept = new Map(templates.files);
     if (bytes) kept.set(file.name, { file, bytes });
     else kept.delete(file.name);
-    update({ templates: { ...templates, files: kept },
-      problems: bytes ? {} : { templates: `${problems.templates} ${unreadable(file.name)}`.trim() } });
+    update({ templates: { ...templates, files: kept }, problems: bytes ? {}
+      : { templates: `${problems.templates} ${unreadable(file.name)}`.trim() } });
   }));
 }
 
@@ -103,16 +103,13 @@ function showList({ facts, templates }) {
     const item = document.createElement('li');
     const chosen = templates.files.get(name);
     if (!chosen) {
-      item.textContent = `${name}: missing`;
-      item.className = 'missing';
-      return item;
+      return Object.assign(item, { textContent: `${name}: missing`, className: 'missing' });
     }
     item.className = 'present';
     item.textContent = chosen.bytes ? `${name}: ${chosen.bytes.length} bytes ` :
       `${name}: reading... `;
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.textContent = 'Remove';
+    const button = Object.assign(document.createElement('button'), { type: 'button',
+      textContent: 'Remove' });
     button.setAttribute('aria-label', `Remove ${name}`);
     button.addEventListener('click', () => remove(name));
     item.append(button);
@@ -124,12 +121,9 @@ chooser.addEventListener('change', () => chooseTemplates([...chooser.files], 'ch
 document.getElementById('use-examples').addEventListener('click', useExamples);
 
 subscribe((state, before) => {
-  if (before && state.templates === before.templates && state.facts === before.facts) {
-    say(status, state.problems.templates);
-    return;
-  }
-  showList(state);
   say(status, state.problems.templates);
+  if (before && state.templates === before.templates && state.facts === before.facts) return;
+  showList(state);
   // The chooser shows a choice only while it is the set the page holds.
   if (state.templates.from !== 'chooser') chooser.value = '';
 });

@@ -63,10 +63,7 @@ export const timeAt = (span, place) => span.start + place * span.seconds;
 export const secondsText = (seconds, decimals = 6) => String(+seconds.toFixed(decimals));
 
 // The decimals of a number as written: 2 for "1.25".
-export function decimalsOf(text) {
-  const dot = String(text).indexOf('.');
-  return dot < 0 ? 0 : String(text).length - dot - 1;
-}
+export const decimalsOf = (text) => String(text).split('.')[1]?.length ?? 0;
 
 // The decimals that tell apart the times of neighbouring columns of a
 // picture that shows `secondsPerColumn` in each.

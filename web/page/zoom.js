@@ -18,10 +18,9 @@ const kWheelZoom = 0.002;
 
 // The span of `seconds` that keeps the time now at `place` (0 at the left
 // edge, 1 at the right) where it is, shifted by `shift` of the span now
-// shown; {} when there is no recording.
+// shown.
 function viewed(state, seconds, place = 0.5, shift = 0) {
   const input = recordingOf(state);
-  if (!input) return {};
   const whole = soundSeconds(input.sound);
   const span = shownSpan(state);
   const wanted = clamp(seconds, Math.min(whole, kFewestFrames / input.sound.rate), whole);

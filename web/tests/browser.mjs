@@ -1,10 +1,8 @@
 // The browser tests' one layer over three engines, the one entry the tests
-// import: the engine layer (browser/engines.mjs: the browser of
-// QUORBEL_BROWSER, chromium, the default, firefox or webkit, started
-// through its driver), the site served on localhost (browser/server.mjs),
-// and the page as a test sees it, its elements named by what a user reads
-// (browser/page.mjs). Which driver runs a step is this layer's business
-// and its drivers', never a test's.
+// import: the engine (browser/engines.mjs), the site served on localhost
+// (browser/server.mjs) and the page as a test sees it (browser/page.mjs).
+// Which driver runs a step is this layer's business and its drivers',
+// never a test's.
 //
 // A driver (drivers/<engine>.mjs) exports launch({ viewport }), giving
 // { newPage(), close() } and, only where the driver has them, setOffline(on)

@@ -26,16 +26,10 @@ const taps = (() => {
   const sum = made.reduce((a, b) => a + b, 0);
   return made.map((tap) => tap / sum);
 })();
-// The taps that are not zero, by their offset from the centre.
-const tapOffsets = [];
-const tapValues = [];
-taps.forEach((tap, i) => {
-  if (tap === 0) return;
-  tapOffsets.push(i - kReach);
-  tapValues.push(tap);
-});
 const centreTap = taps[kReach];
-const pairOffsets = Int32Array.from(tapOffsets.filter((offset) => offset > 0));
+// The offsets right of the centre whose taps are not zero.
+const pairOffsets = Int32Array.from({ length: kReach }, (_, j) => j + 1)
+  .filter((offset) => taps[kReach + offset] !== 0);
 const pairTaps = Float64Array.from(pairOffsets, (offset) => taps[kReach + offset]);
 const pairCount = pairOffsets.length;
 
@@ -98,11 +92,11 @@ export function levelMaker(frames) {
         // Near the recording's ends the weights are scaled to the frames
         // that exist.
         let weights = 0;
-        for (let j = 0; j < tapOffsets.length; ++j) {
-          const at = 2 * n + tapOffsets[j];
-          if (at < 0 || at >= length) continue;
-          sum += tapValues[j] * joined[centre + tapOffsets[j]];
-          weights += tapValues[j];
+        for (let k = -kReach; k <= kReach; ++k) {
+          const at = 2 * n + k;
+          if (at < 0 || at >= length || taps[k + kReach] === 0) continue;
+          sum += taps[k + kReach] * joined[centre + k];
+          weights += taps[k + kReach];
         }
         sum /= weights;
       }

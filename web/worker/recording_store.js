@@ -16,12 +16,11 @@ const kReadSize = 1 << 20;
 
 const recordings = new Map();
 
-export class Cancelled extends Error {}
-
+// Work for a recording no longer chosen fails as `cancelled`.
 function record(id) {
   const found = recordings.get(id);
-  if (!found) throw new Cancelled(`recording ${id} is no longer chosen`);
-  return found;
+  if (found) return found;
+  throw Object.assign(new Error(`recording ${id} is no longer chosen`), { cancelled: true });
 }
 
 // Opens the WAV file `size` bytes long that `read(start, end)` reads, as
@@ -44,9 +43,9 @@ export async function openWav(id, read, size, progress) {
   return headerFrames > frames ? { ...rec.source, headerFrames } : rec.source;
 }
 
-// Opens a recording that the browser decoded: `frames` frames at `rate`,
-// the mean of `channels` given as Float32Arrays.
-export function openDecoded(id, rate, channels) {
+// Opens a recording that the browser decoded, as recording `id`: `frames`
+// frames at `rate`, the mean of `channels` given as Float32Arrays.
+export function openDecoded({ recording: id, rate, channels }) {
   const frames = channels[0].length;
   const mono = new Float32Array(frames);
   for (const channel of channels) {
@@ -65,7 +64,7 @@ export function openDecoded(id, rate, channels) {
   return rec.source;
 }
 
-export function forget(id) {
+export function forget({ recording: id }) {
   recordings.delete(id);
 }
 
@@ -93,7 +92,7 @@ async function readWhole(rec, id, progress) {
     }
     maker.finish();
   } catch (error) {
-    if (!(error instanceof Cancelled)) progress(null, null, error);
+    if (!error.cancelled) progress(null, null, error);
     throw error;
   }
   rec.kept = maker.kept();
@@ -103,7 +102,7 @@ async function readWhole(rec, id, progress) {
 
 // Values from..from+count of the conversion {rate, start} of recording
 // `id`, as bytes.
-export async function values(id, conversion, from, count) {
+export async function values({ recording: id, conversion, from, count }) {
   const rec = record(id);
   const { rate, frames } = rec.source;
   const level = levelFor(conversion.rate, rate, frames);
@@ -119,7 +118,7 @@ export async function values(id, conversion, from, count) {
 }
 
 // The mono frames [first, end) of recording `id`.
-export async function frames(id, first, end) {
+export async function frames({ recording: id, first, end }) {
   const rec = record(id);
   return rec.kept?.[0] ? rec.kept[0].slice(first, end) : readFrames(rec, first, end);
 }
@@ -127,10 +126,10 @@ export async function frames(id, first, end) {
 // The waveform of frames [first, end) of recording `id` in `columns`
 // columns: {low, high} of each, and `read`, the frames read so far (a
 // column not yet read has low > high).
-export async function view(id, first, end, columns) {
+export async function view({ recording: id, first, end, columns }) {
   const rec = record(id);
   const fromOverview = rec.overview.view(first, end, columns);
   if (fromOverview) return { ...fromOverview, read: rec.overview.read() };
-  const samples = await frames(id, first, end);
+  const samples = await frames({ recording: id, first, end });
   return { ...columnsOf(samples, first, end, columns), read: rec.source.frames };
 }

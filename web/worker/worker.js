@@ -7,12 +7,11 @@
 // page, or the first values of a recording, made here on demand.
 //
 // The worker never reads the user's files itself: it asks the page for
-// the bytes it needs (message {read}), as some browsers let only the
-// page read them.
-// The calls and their messages: shared/protocol.js.
-import * as recordings from './recording_store.js';
+// the bytes it needs (the page's call `read`, shared/protocol.js), as some
+// browsers let only the page read them.
+import { forget, frames, openDecoded, openWav, values, view } from './recording_store.js';
 import { programBytes } from '../shared/site_files.js';
-import { serve } from '../shared/protocol.js';
+import { connect } from '../shared/protocol.js';
 
 const kFolder = '/folder';
 const kInputMount = '/input';
@@ -141,7 +140,8 @@ async function programInput(input) {
   if (!input.recording) return input;
   const { sampleLimit } = await knownFacts();
   const { id, rate, start } = input.recording;
-  const bytes = await recordings.values(id, { rate, start }, 0, Math.min(input.size, sampleLimit));
+  const bytes = await values({ recording: id,
+    conversion: { rate, start }, from: 0, count: Math.min(input.size, sampleLimit) });
   return { name: input.name, size: input.size, bytes };
 }
 
@@ -186,21 +186,6 @@ async function preview({ templates, input }, signal) {
   return { report: text(out.stdout), errors: text(out.stderr), chart };
 }
 
-// Reads of the user's files, done by the page: token -> {resolve, reject}.
-const reads = new Map();
-let lastToken = 0;
-
-// Bytes start..end of the page's file `file`; a file that can no longer be
-// read (changed or removed since it was chosen) fails with `unreadable`.
-function readFile(file, start, end) {
-  const token = ++lastToken;
-  return new Promise((resolve, reject) => {
-    reads.set(token, { resolve, reject: () =>
-      reject(Object.assign(new Error('unreadable'), { unreadable: file })) });
-    self.postMessage({ read: { token, file, start, end } });
-  });
-}
-
 // Everything loads at the start, so that the page works offline once
 // loaded: the preview first, as it is wanted at once, then what a run
 // needs.
@@ -208,26 +193,20 @@ load('quorbel-preview')
   .then(() => Promise.all([load('quorbel'), zipLibrary()]))
   .catch(() => {}); // the call that needs a missing part reports it
 
-serve({
+// Bytes start..end of the page's file `file`; a file that can no longer be
+// read (changed or removed since it was chosen) fails with `unreadable`.
+const readFile = (file, start, end) => ask('read', { file, start, end }).catch(() => {
+  throw Object.assign(new Error('unreadable'), { unreadable: file });
+});
+
+const { call: ask } = connect(self, 'worker', {
   facts: knownFacts,
   run,
   preview,
-  openWav: ({ recording, file, size }) => recordings.openWav(recording,
+  openWav: ({ recording, file, size }) => openWav(recording,
     (start, end) => readFile(file, start, Math.min(end, size)), size,
-    (done, total, error) => self.postMessage({ progress: { recording, done, total,
-      unreadable: error?.unreadable } })),
-  openDecoded: ({ recording, rate, channels }) =>
-    recordings.openDecoded(recording, rate, channels),
-  forget: ({ recording }) => recordings.forget(recording),
-  values: ({ recording, conversion, from, count }) =>
-    recordings.values(recording, conversion, from, count),
-  frames: ({ recording, first, end }) => recordings.frames(recording, first, end),
-  view: ({ recording, first, end, columns }) =>
-    recordings.view(recording, first, end, columns),
-}, (error) => error instanceof recordings.Cancelled, ({ readDone, failed, bytes }) => {
-  const waiting = reads.get(readDone);
-  reads.delete(readDone);
-  if (failed) waiting.reject();
-  else waiting.resolve(bytes);
+    (done, total, error) => ask('progress', { recording, done, total,
+      unreadable: error?.unreadable })),
+  // On a recording held here: recording_store.js.
+  openDecoded, forget, values, frames, view,
 });
-

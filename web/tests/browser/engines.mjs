@@ -15,11 +15,7 @@ if (!kEngines.includes(engine)) {
 // Faults of the page seen in one engine only: the test of that name is
 // expected to fail there, and fails if it passes, so that this list is
 // emptied as the page is mended.
-const kKnownFaults = {
-  chromium: {},
-  firefox: {},
-  webkit: {},
-};
+const kKnownFaults = { chromium: {}, firefox: {}, webkit: {} };
 
 // Features an engine lacks: a test leaves out the check that needs one
 // there, with this reason, and nothing else.
@@ -43,9 +39,7 @@ const kLacks = {
 };
 
 // Why this engine cannot do `feature`, or '' where it can.
-export function lacks(feature) {
-  return kLacks[engine][feature] ?? '';
-}
+export const lacks = (feature) => kLacks[engine][feature] ?? '';
 
 // node:test's test(name, body), or test(name, { needs }, body) for a test
 // that needs a feature of kLacks, skipped with the reason where the engine
@@ -76,10 +70,8 @@ export const kViewport = { width: 1000, height: 1400 };
 
 // The engine's browser, started afresh with nothing that reaches beyond
 // this machine.
-export async function launch() {
-  const driver = await import(`../drivers/${engine}.mjs`);
-  return driver.launch({ viewport: kViewport });
-}
+export const launch = async () =>
+  (await import(`../drivers/${engine}.mjs`)).launch({ viewport: kViewport });
 
 // Speed figures, gathered by engine into one file of the build folder for
 // the bench.

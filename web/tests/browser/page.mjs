@@ -190,13 +190,9 @@ class Page {
     return this.#target(`the ${role} "${name}"`, () => this.driver.byRole(role, name));
   }
 
-  button(name) {
-    return this.role('button', name);
-  }
+  button = (name) => this.role('button', name);
 
-  link(name) {
-    return this.role('link', name);
-  }
+  link = (name) => this.role('link', name);
 
   // The element labelled `name`, exactly: a field by its <label>, or any
   // element by its aria-label or aria-labelledby.
@@ -242,9 +238,7 @@ class Page {
   }
 
   // The text of each paragraph shown.
-  said() {
-    return this.driver.evaluate(source.said, []);
-  }
+  said = () => this.driver.evaluate(source.said, []);
 
   // Saves a PNG of the whole page, or of what the view shows.
   screenshot(path, { fullPage = true } = {}) {
@@ -270,13 +264,9 @@ class Page {
     }
   }
 
-  pointerDown() {
-    return this.driver.pointerDown();
-  }
+  pointerDown = () => this.driver.pointerDown();
 
-  pointerUp() {
-    return this.driver.pointerUp();
-  }
+  pointerUp = () => this.driver.pointerUp();
 
   wheel(deltaY) {
     return this.driver.wheel(this.#pointer.x, this.#pointer.y, deltaY);
@@ -462,9 +452,7 @@ class Target {
     return Promise.all(found.map((element) => this.#evaluate(source.textContent, element)));
   }
 
-  async count() {
-    return (await this.#find()).length;
-  }
+  count = async () => (await this.#find()).length;
 
   // Waits for the element, and for its text to hold `text` (a string, or
   // a RegExp it matches) if given.
