@@ -120,12 +120,13 @@ const within = (milliseconds, work) => Promise.race([work, new Promise((_, rejec
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
 })]);
 
-// Whether `worker` gets installed: it may have gone on to activate by the
+// Whether `worker` gets installed: it may be parsed and not yet
+// installing when it is found, or may have gone on to activate by the
 // time it is asked.
 const installed = (worker) => new Promise((resolve) => {
   const check = () => {
     if (worker.state === 'redundant') resolve(false);
-    else if (worker.state !== 'installing') resolve(true);
+    else if (!['parsed', 'installing'].includes(worker.state)) resolve(true);
     else worker.addEventListener('statechange', check, { once: true });
   };
   check();
