@@ -191,15 +191,44 @@ async function fetched(event) {
   return answer(event.request, version);
 }
 
+// `response` as the page gets it, the event kept open until the page has
+// read its body to the end. A browser hands the body over after the
+// answer, and may let a new version take over as soon as no event is
+// open, ending this worker: WebKit then never finishes loading a page
+// whose body was cut off so.
+function handedOver(event, response) {
+  let done;
+  event.waitUntil(new Promise((resolve) => {
+    done = resolve;
+  }));
+  return response.then((answered) => {
+    if (!answered.body) return done(), answered;
+    const reader = answered.body.getReader();
+    const body = new ReadableStream({
+      async pull(controller) {
+        const { value, done: end } = await reader.read();
+        if (!end) return controller.enqueue(value);
+        controller.close();
+        return done();
+      },
+      cancel: (reason) => (done(), reader.cancel(reason)),
+    });
+    return new Response(body, answered);
+  }, (error) => {
+    done();
+    throw error;
+  });
+}
+
 self.addEventListener('install', (event) => event.waitUntil(install()));
 self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
   if (request.mode !== 'navigate') {
-    event.respondWith(fetched(event));
+    event.respondWith(handedOver(event, fetched(event)));
     return;
   }
-  event.respondWith(visit(event));
+  event.respondWith(handedOver(event, visit(event)));
   event.waitUntil(sweep());
 });
