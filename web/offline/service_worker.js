@@ -111,12 +111,13 @@ const within = (milliseconds, work) => Promise.race([work, new Promise((_, rejec
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
 })]);
 
-// Whether `worker` gets installed: it may have gone on to activate by the
+// Whether `worker` gets installed: it may be parsed and not yet
+// installing when it is found, or may have gone on to activate by the
 // time it is asked.
 const installed = (worker) => new Promise((resolve) => {
   const check = () => {
     if (worker.state === 'redundant') resolve(false);
-    else if (worker.state !== 'installing') resolve(true);
+    else if (!['parsed', 'installing'].includes(worker.state)) resolve(true);
     else worker.addEventListener('statechange', check, { once: true });
   };
   check();
@@ -181,12 +182,41 @@ async function fetched(event) {
   return answer(event.request, version);
 }
 
+// `response` as the page gets it, the event kept open until the page has
+// read its body to the end. A browser hands the body over after the
+// answer, and may let a new version take over as soon as no event is
+// open, ending this worker: WebKit then never finishes loading a page
+// whose body was cut off so.
+function handedOver(event, response) {
+  let done;
+  event.waitUntil(new Promise((resolve) => {
+    done = resolve;
+  }));
+  return response.then((answered) => {
+    if (!answered.body) return done(), answered;
+    const reader = answered.body.getReader();
+    const body = new ReadableStream({
+      async pull(controller) {
+        const { value, done: end } = await reader.read();
+        if (!end) return controller.enqueue(value);
+        controller.close();
+        return done();
+      },
+      cancel: (reason) => (done(), reader.cancel(reason)),
+    });
+    return new Response(body, answered);
+  }, (error) => {
+    done();
+    throw error;
+  });
+}
+
 self.addEventListener('install', (event) => event.waitUntil(install()));
 self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
   const navigate = request.mode === 'navigate';
-  event.respondWith(navigate ? visit(event) : fetched(event));
+  event.respondWith(handedOver(event, navigate ? visit(event) : fetched(event)));
   if (navigate) event.waitUntil(sweep());
 });

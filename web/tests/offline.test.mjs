@@ -15,13 +15,27 @@ const site = h.siteInBrowser();
 const preview = (page) => page.labelled('Preview');
 
 // A copy of the site, served at an address of its own: {dir, served}. Its
-// service worker's clock moves on by `ahead` ms at a message {ahead}.
+// service worker's clock moves on by `ahead` ms at a message {ahead}, and
+// the pages it keeps reach their page after a pause half-way, as from a
+// busy disk: a new version that takes over meanwhile must not cut them.
 async function siteCopy() {
   const dir = mkdtempSync(join(tmpdir(), 'quorbel-site-'));
   cpSync(h.siteDir, dir, { recursive: true });
   const worker = join(dir, 'service_worker.js');
   writeFileSync(worker, `const clock = Date.now; let ahead = 0; Date.now = () => clock() + ahead;
-onmessage = (event) => { ahead += event.data.ahead; };\n${readFileSync(worker, 'utf8')}`);
+onmessage = (event) => { ahead += event.data.ahead; };
+const match = Cache.prototype.match;
+Cache.prototype.match = async function slowPages(...key) {
+  const found = await match.apply(this, key);
+  if (!found?.headers.get('Content-Type')?.startsWith('text/html')) return found;
+  const bytes = new Uint8Array(await found.arrayBuffer());
+  return new Response(new ReadableStream({ async start(body) {
+    body.enqueue(bytes.slice(0, 200));
+    await new Promise((resume) => { setTimeout(resume, 1000); });
+    body.enqueue(bytes.slice(200));
+    body.close();
+  } }), found);
+};\n${readFileSync(worker, 'utf8')}`);
   return { dir, served: await site.serve(dir) };
 }
 
