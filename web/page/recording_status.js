@@ -1,7 +1,8 @@
 // The recording's status: its length, what the fields make of it, the
 // templates' room, the work under way and what went wrong.
 import { subscribe } from './state.js';
-import { conversionOf, duration, plural, roomOf, soundSeconds } from './derived.js';
+import { conversionOf, duration, pitchOf, plural, roomOf, soundSeconds, takeGiven }
+  from './derived.js';
 import { say } from './messages.js';
 
 const status = document.getElementById('recording-status');
@@ -20,7 +21,9 @@ function statusText(state) {
       `${duration(soundSeconds(sound))} it holds.`);
   }
   const conversion = conversionOf(state);
-  if (conversion.problem) {
+  if (state.fields.take !== 'samples') {
+    parts.push(takeText(state));
+  } else if (conversion.problem) {
     parts.push(conversion.problem);
   } else {
     const { count, seconds, start, rate } = conversion;
@@ -43,6 +46,20 @@ function statusText(state) {
   }
   if (problems.fit) parts.push(problems.fit);
   return parts.join(' ');
+}
+
+// What Cycles or Contour make of the selection. A problem with the Pitch
+// is said beside it.
+function takeText(state) {
+  const given = takeGiven(state);
+  if (given.problem || given.waiting) {
+    return given.problem === pitchOf(state).problem ? '' : given.problem ?? given.waiting;
+  }
+  const { take, size } = given;
+  const span = `${duration(take.seconds)} from ${take.start} s`;
+  return `It makes ${plural(size, 'byte')}: ` + (take.take === 'cycles'
+    ? `${plural(take.cycles, 'cycle')} of ${+take.pitch.toFixed(2)} Hz a patch, from moments ` +
+      `spread over ${span}.` : `the loudness of ${span}, in ${plural(size, 'step')}.`);
 }
 
 subscribe((state) => say(status, statusText(state)));

@@ -7,7 +7,8 @@
 //
 // The calls, each job -> result:
 //   facts        {} -> {templateNames, scratchName, sampleLimit}
-//   preview      {templates, input} -> {report, errors, chart}
+//   preview      {templates, input} -> {report, errors, chart, patches}:
+//                patches the spans of a Cycles or Contour take's patches
 //   run          {templates, input, patchName} -> {transcript, exitCode,
 //                patches, zip}: patches [{name, bytes, leftEmpty}], the
 //                zip of those not left empty
@@ -15,9 +16,13 @@
 //                headerFrames only for a file cut short, or null for no
 //                WAV the worker reads itself
 //   openDecoded  {recording, rate, channels} -> {rate, frames}
-//   forget, values, frames, view: on a recording (recording_store.js)
+//   values       {take, from, count} -> the input bytes from..from+count of
+//                a recording's take (worker/takes.js)
+//   pitch        {id, start, seconds} -> {pitch, reason, note}
+//   spectrum     {id, start, seconds, frequency} -> {above, median}
+//   forget, frames, view: on a recording (recording_store.js)
 // templates: [name, bytes] pairs; input: {name, size, bytes} or {name,
-// size, recording: {id, rate, start}}; file: the id of a File shared by
+// size, recording: take}; file: the id of a File shared by
 // the page.
 //
 // Page -> worker: {id, call, job}; {cancel: id}; {readDone: token, bytes}
@@ -26,7 +31,7 @@
 // {read: {token, file, start, end}}, bytes of a shared file; {progress:
 // {recording, done, total, unreadable}} of the reading of a recording.
 export const kCalls = ['facts', 'preview', 'run', 'openWav', 'openDecoded', 'forget', 'values',
-  'frames', 'view'];
+  'frames', 'view', 'pitch', 'spectrum'];
 
 // The page's side: `call(name, job, {signal, transfer})` on `worker`,
 // giving a promise of the result; a call that fails rejects with an Error

@@ -65,6 +65,9 @@ export function openDecoded(id, rate, channels) {
   return rec.source;
 }
 
+// The recording's {rate, frames}.
+export const sourceOf = (id) => record(id).source;
+
 export function forget(id) {
   recordings.delete(id);
 }

@@ -11,6 +11,7 @@
 // page read them.
 // The calls and their messages: shared/protocol.js.
 import * as recordings from './recording_store.js';
+import * as takes from './takes.js';
 import { programBytes } from '../shared/site_files.js';
 import { serve } from '../shared/protocol.js';
 
@@ -135,13 +136,12 @@ let factsLoaded = null;
 const knownFacts = () => (factsLoaded ??= facts());
 
 // The input as the programs see it: {name, size, bytes}. A recording's
-// first values are made here.
+// first values are made here, by its take (takes.js).
 async function programInput(input) {
   if (!input) return null;
   if (!input.recording) return input;
   const { sampleLimit } = await knownFacts();
-  const { id, rate, start } = input.recording;
-  const bytes = await recordings.values(id, { rate, start }, 0, Math.min(input.size, sampleLimit));
+  const bytes = await takes.inputValues(input.recording, 0, Math.min(input.size, sampleLimit));
   return { name: input.name, size: input.size, bytes };
 }
 
@@ -176,14 +176,16 @@ async function run({ templates, input, patchName }, signal) {
 }
 
 // quorbel-preview's report and the chart's numbers (see chart_data.cc), from
-// one fresh instance. A name that begins with '-' is given as ./-name, as
-// the preview takes no such name for an option.
+// one fresh instance, and the spans of a take's patches (takes.js). A
+// name that begins with '-' is given as ./-name, as the preview takes no
+// such name for an option.
 async function preview({ templates, input }, signal) {
   const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
   const { module, out } = await instance('quorbel-preview', templates, programInput(input));
   signal.throwIfAborted();
   const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
-  return { report: text(out.stdout), errors: text(out.stderr), chart };
+  const patches = input?.recording ? await takes.patchesOf(input.recording) : null;
+  return { report: text(out.stdout), errors: text(out.stderr), chart, patches };
 }
 
 // Reads of the user's files, done by the page: token -> {resolve, reject}.
@@ -219,8 +221,9 @@ serve({
   openDecoded: ({ recording, rate, channels }) =>
     recordings.openDecoded(recording, rate, channels),
   forget: ({ recording }) => recordings.forget(recording),
-  values: ({ recording, conversion, from, count }) =>
-    recordings.values(recording, conversion, from, count),
+  values: ({ take, from, count }) => takes.inputValues(take, from, count),
+  pitch: takes.pitchOf,
+  spectrum: takes.spectrumOf,
   frames: ({ recording, first, end }) => recordings.frames(recording, first, end),
   view: ({ recording, first, end, columns }) =>
     recordings.view(recording, first, end, columns),
