@@ -153,3 +153,35 @@ test('Cycles and Contour: the patches are the native run\'s from the downloaded 
     assert.deepEqual(await page.errors(), [], take);
   }
 });
+
+test('Samples: the range the values use, Fill the range, and the tones the Rate keeps',
+  async () => {
+    const page = await pageWithRecording(h.wav(sine(250, 1, 0.3), kFileRate));
+    const hint = 'The values use only 44 to 83 of 0..127: Fill the range brings the loudest';
+    await page.text(hint).waitFor();
+    await page.labelled('Fill the range').click();
+    const { bytes } = await inputBytes(page);
+    assert.ok(worstError(bytes, (i) => byteRule(Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
+    assert.equal(await page.text(hint).count(), 0);
+
+    // A pluck of 110 Hz and 331 Hz at 80 values a second keeps nothing.
+    const upper = sine(331, 3);
+    await page.labelled('Recording').setFiles(h.filesOnDisk({ 'pluck.wav': h.wav(
+      sine(110, 3).map((s, i) => (s + upper[i]) * 0.5 * Math.exp(-i / kFileRate)),
+      kFileRate) }));
+    await page.labelled('Rate').fill('80');
+    await page.text('At 80/s the values keep tones up to 34.4 Hz. Most of the selection\'s ' +
+      'energy lies above 34.4 Hz (half of it above 2').waitFor();
+    assert.deepEqual(await page.errors(), []);
+  });
+
+test('Cycles: a selection with no clear pitch says so, and a typed Pitch is taken', async () => {
+  const noise = Array.from({ length: kFileRate }, (_, i) => Math.sin(i * i * 12.9898) * 0.5);
+  const page = await pageWithRecording(h.wav(noise, kFileRate));
+  await page.role('radio', 'Cycles').click();
+  await page.text('The selection has no clear pitch (it sounds like noise): choose a part').waitFor();
+  await page.labelled('Pitch').fill('220');
+  await page.labelled('Cycles per patch').fill('2');
+  assert.equal((await inputBytes(page)).bytes.length, 240);
+  assert.equal(await page.labelled('Rate').value(), '6600');
+});
