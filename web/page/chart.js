@@ -1,8 +1,8 @@
 // The preview's chart as an SVG: the values a run uses, in order, from 0
 // (bottom) to 127 (top), each patch's drawn apart, with a line and its
 // number where each patch starts; a patch that holds loops shows its join,
-// the step from its last value back to its first. The numbers come from the preview itself (chart_data.cc); this
-// module only draws them.
+// the step from its last value back to its first. The numbers come from
+// the preview itself (chart_data.cc); this module only draws them.
 const kSvg = 'http://www.w3.org/2000/svg';
 const kWidth = 720;
 const kHeight = 180;

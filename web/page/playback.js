@@ -3,8 +3,8 @@
 // Length; Play the values plays the values that reach the patches, those
 // the preview counts as used, at the level (v - 63.5) / 63.5: what the
 // patches will hold, with its 7-bit steps, as the instrument would step
-// through them (valueParts). An input file's values play as Samples. Each button stops the other and
-// reads Stop while it plays. Web Audio plays them, fed by parts, so that
+// through them (valueParts). An input file's values play as Samples. Each
+// button stops the other and reads Stop while it plays. Web Audio plays them, fed by parts, so that
 // a long selection needs no more memory than a short one. A browser with
 // no sound output never starts the sound: after kStartSeconds the page
 // says so, and the button reads Play again.
