@@ -41,9 +41,13 @@ cyclesField.addEventListener('input', () =>
   update({ fields: { cyclesPerPatch: cyclesField.value } }));
 fillBox.addEventListener('change', () => update({ fields: { fill: fillBox.checked } }));
 
-// Each template's room, from a preview of the templates alone.
-follow((state) => (state.facts ? templatesGiven(state)?.key ?? null : null),
+// Each template's room, from a preview of the templates alone, for the
+// takes that need it.
+const roomsWanted = (state) => (state.facts && state.input?.kind === 'recording' &&
+  state.fields.take !== 'samples' ? templatesGiven(state)?.key ?? null : null);
+follow(roomsWanted,
   async (state, key, signal) => {
+    if (key === null) return null;
     try {
       const { chart } = await call('preview', { templates: templatesGiven(state).files,
         input: null }, { signal });
