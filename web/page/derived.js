@@ -115,7 +115,7 @@ export function inputGiven(state) {
   if (!input.sound) return { waiting: `Reading ${input.name}...` };
   const given = takeGiven(state);
   if (given.problem || given.waiting) return given;
-  return { key: `r${JSON.stringify(given.take)}`, name, size: given.size,
+  return { key: `r${given.size}:${JSON.stringify(given.take)}`, name, size: given.size,
     recording: given.take };
 }
 

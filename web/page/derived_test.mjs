@@ -57,4 +57,9 @@ test('Cycles takes a pitch typed, or detected for the selection as it is now', (
     assert.ok((given.problem ?? given.waiting ?? '').includes(says), what);
     if (pitch) assert.equal(given.size, 60, what);
   }
+  // The input's key follows every choice that changes its bytes.
+  const samples = made(cycles, { fields: { take: 'samples', rate: '4' } });
+  const keys = [{}, { length: '1' }, { fill: true }, { take: 'contour' }]
+    .map((fields) => inputGiven(made(samples, { fields })).key);
+  assert.equal(new Set(keys).size, keys.length, keys.join(' '));
 });
