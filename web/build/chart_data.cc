@@ -19,6 +19,8 @@ using namespace quorbel;
 
 // The chart's numbers, one item a line:
 //   room N               values a run takes from the longest input
+//   rooms R1 R2 ...      of those, each template's, in order (0 for a
+//                        template that takes none)
 //   values V1 V2 ...     the input's values that land in a patch
 //   patch P FIRST COUNT  for each patch that takes values, its first value
 //                        (from 1) and their count
@@ -26,8 +28,14 @@ using namespace quorbel;
 std::string chartData(const Preview& preview, const Forecast& forecast) {
   Preview templatesAlone = preview;
   templatesAlone.input.reset();
-  std::string data =
-      "room " + std::to_string(forecastRun(templatesAlone).valuesUsed) + "\n";
+  const Forecast longest = forecastRun(templatesAlone);
+  std::string data = "room " + std::to_string(longest.valuesUsed) + "\n";
+  data += "rooms";
+  for (const PatchPlan& plan : longest.patches) {
+    const bool takes = plan.outcome == PatchPlan::Outcome::Written;
+    data += " " + std::to_string(takes ? plan.valueCount : 0);
+  }
+  data += "\n";
   data += "values";
   for (std::uint32_t i = 0; preview.input && i < forecast.valuesUsed; ++i) {
     data += " " + std::to_string(static_cast<int>(preview.input->values[i]));

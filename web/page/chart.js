@@ -1,7 +1,8 @@
 // The preview's chart as an SVG: the values a run uses, in order, from 0
-// (bottom) to 127 (top), with a line and its number where each patch
-// starts. The numbers come from the preview itself (chart_data.cc); this
-// module only draws them.
+// (bottom) to 127 (top), each patch's drawn apart, with a line and its
+// number where each patch starts; a patch that holds loops shows its join,
+// the step from its last value back to its first. The numbers come from
+// the preview itself (chart_data.cc); this module only draws them.
 const kSvg = 'http://www.w3.org/2000/svg';
 const kWidth = 720;
 const kHeight = 180;
@@ -14,8 +15,9 @@ function element(name, attributes, text) {
   return made;
 }
 
-// `data`: {values, patches: [{number, first, count}]}, or null for none.
-export function drawChart(figure, data) {
+// `data`: {values, patches: [{number, first, count}]}, or null for none;
+// `loops`: whether each patch's values are a loop.
+export function drawChart(figure, data, loops = false) {
   if (!data || data.values.length === 0) {
     figure.replaceChildren(Object.assign(document.createElement('p'), {
       textContent: 'The chart of the values appears here once there are templates and an input.',
@@ -31,8 +33,17 @@ export function drawChart(figure, data) {
     `${patches.map((patch) => patch.first).join(', ')}`));
   svg.append(element('rect', { x: 0, y: kTop, width: kWidth, height: kHeight - kTop,
     class: 'frame' }));
-  const points = values.map((value, i) => `${x(i + 0.5).toFixed(1)},${y(value).toFixed(1)}`);
-  svg.append(element('polyline', { points: points.join(' '), class: 'values' }));
+  const point = (i, value = values[i]) => `${x(i + 0.5).toFixed(1)},${y(value).toFixed(1)}`;
+  for (const { first, count } of patches) {
+    const indices = Array.from({ length: count }, (_, i) => first - 1 + i);
+    svg.append(element('polyline', { points: indices.map((i) => point(i)).join(' '),
+      class: 'values' }));
+    if (loops) {
+      const last = first - 2 + count;
+      svg.append(element('polyline', { points: `${point(last)} ${point(last + 1,
+        values[first - 1])}`, class: 'join' }));
+    }
+  }
   // The patch numbers are text of the page, above the drawing, so that
   // they keep their size however narrow the chart is drawn.
   const numbers = document.createElement('div');

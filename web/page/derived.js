@@ -92,8 +92,8 @@ export function spanOf(fields, seconds) {
 }
 
 // The input as the programs take it: {key, name, size, bytes} for a file,
-// {key, name, size, recording: {id, rate, start}} for a recording; or
-// {waiting} while it is read, or {problem}.
+// {key, name, size, recording: take} for a recording, the take as the
+// worker makes it (takeGiven); or {waiting} while it is read, or {problem}.
 export function inputGiven(state) {
   const { input, templates } = state;
   if (!input) {
@@ -113,11 +113,117 @@ export function inputGiven(state) {
     return { key: `f${input.serial}`, name, size: input.size, bytes: input.head };
   }
   if (!input.sound) return { waiting: `Reading ${input.name}...` };
-  const conversion = conversionOf(state);
-  if (conversion.problem) return conversion;
-  const { rate, start, count } = conversion;
-  return { key: `r${input.serial}:${rate}:${start}:${count}`, name, size: count,
-    recording: { id: input.serial, rate, start } };
+  const given = takeGiven(state);
+  if (given.problem || given.waiting) return given;
+  return { key: `r${given.size}:${JSON.stringify(given.take)}`, name, size: given.size,
+    recording: given.take };
+}
+
+// The ways a recording becomes values: the Take.
+export const kTakes = ['samples', 'cycles', 'contour'];
+// The most Cycles per patch taken.
+const kMostCycles = 64;
+// The highest Pitch taken.
+const kHighestPitch = 20000;
+
+// The templates' room, each template's in order, per the programs: an
+// array, {problem}, or null while it is found.
+export function roomsOf(state) {
+  const templates = templatesGiven(state);
+  if (!templates || state.rooms?.key !== templates.key) return null;
+  return state.rooms.problem ? { problem: state.rooms.problem } : state.rooms.rooms;
+}
+
+// The key of the recording's selection that Start and Length choose, for
+// what is measured of it; null for none.
+export function selectionKey(state) {
+  const { input } = state;
+  if (input?.kind !== 'recording' || !input.sound) return null;
+  const span = spanOf(state.fields, soundSeconds(input.sound));
+  return span.problem ? null : `${input.serial}:${span.start}:${span.seconds}`;
+}
+
+const kNoPitch = {
+  silence: 'The selection is silent, so it has no pitch',
+  noise: 'The selection has no clear pitch (it sounds like noise)',
+  short: 'The selection is too short to find its pitch',
+  unsteady: 'The selection holds more than one note, so it has no one pitch',
+};
+
+// The pitch Cycles takes: {pitch} typed in Pitch or detected (with
+// `detected`), {waiting} while it is detected, or {problem}.
+export function pitchOf(state) {
+  const typed = state.fields.pitch.trim();
+  if (typed !== '') {
+    const pitch = parseFloat(typed);
+    if (!(pitch > 0 && pitch <= kHighestPitch) || !/^[\d.]/.test(typed)) {
+      return { problem: `Pitch must be a frequency above 0 Hz and at most ${kHighestPitch} ` +
+        'Hz, for example 110, or empty to find it in the selection.' };
+    }
+    return { pitch };
+  }
+  const found = state.pitch;
+  if (!found || found.key !== selectionKey(state)) return { waiting: 'Finding the pitch...' };
+  if (found.problem) return { problem: found.problem };
+  if (found.pitch === null) {
+    return { problem: `${kNoPitch[found.reason]}: choose a part where one note sounds ` +
+      'steadily, or type its pitch in Pitch.' };
+  }
+  return { pitch: found.pitch, detected: `${found.pitch.toFixed(1)} Hz, ${found.note}` };
+}
+
+// Cycles per patch: {cycles} or {problem}.
+export function cyclesOf(fields) {
+  const cycles = Number(fields.cyclesPerPatch);
+  if (!Number.isInteger(cycles) || cycles < 1 || cycles > kMostCycles) {
+    return { problem: `Cycles per patch must be a whole number from 1 to ${kMostCycles}.` };
+  }
+  return { cycles };
+}
+
+// The recording's take as the worker makes it (worker/takes.js) and the
+// bytes it makes: {take, size}, or {waiting} or {problem}.
+export function takeGiven(state) {
+  const { input, fields } = state;
+  const id = input.serial;
+  if (fields.take === 'samples') {
+    const conversion = conversionOf(state);
+    if (conversion.problem) return conversion;
+    const { rate, start, count } = conversion;
+    // Fill the range takes the peak of the span the values come from.
+    return { size: count, take: { id, take: 'samples', rate, start,
+      ...(fields.fill ? { fill: true, seconds: count / rate } : {}) } };
+  }
+  const span = spanOf(fields, soundSeconds(input.sound));
+  if (span.problem) return span;
+  const rooms = roomsOf(state);
+  if (rooms === null) return { waiting: 'Finding the templates\' room...' };
+  if (rooms.problem) return rooms;
+  const size = rooms.reduce((a, b) => a + b, 0);
+  if (size === 0) {
+    return { problem: 'The templates have no room for values (no line takes a value).' };
+  }
+  if (fields.take === 'contour') return { size, take: { id, take: 'contour', ...span, rooms } };
+  const cycles = cyclesOf(fields);
+  if (cycles.problem) return cycles;
+  const pitch = pitchOf(state);
+  if (pitch.problem || pitch.waiting) return pitch;
+  return { size, take: { id, take: 'cycles', ...span, pitch: pitch.pitch,
+    cycles: cycles.cycles, rooms } };
+}
+
+// Each patch's values as the preview shows them, with the span of the
+// recording they come from and the rate that plays them as they sound
+// there: [{number, first, count, start, seconds, rate}], from the preview
+// shown for the same recording and templates (perhaps an earlier one), or
+// null.
+export function patchesOf(state) {
+  const { preview } = state;
+  if (!preview?.take || previewLineOf(state) !== preview.line) return null;
+  const { take, patches, chart } = preview;
+  return chart.patches.map((patch) => (patches ? { ...patch, ...patches[patch.number - 1] }
+    : { ...patch, rate: take.rate, start: take.start + (patch.first - 1) / take.rate,
+      seconds: patch.count / take.rate }));
 }
 
 // Whether the templates and the input are read, as far as they can be:

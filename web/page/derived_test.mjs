@@ -3,7 +3,7 @@
 // keys follow.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { currentPreview, playKey, previewOf, roomOf, runKey } from './derived.js';
+import { currentPreview, inputGiven, playKey, previewOf, roomOf, runKey } from './derived.js';
 import { kDefaultFields } from './state.js';
 
 const file = { kind: 'file', serial: 7, name: 'in.raw', size: 3, head: new Uint8Array(3) };
@@ -37,4 +37,29 @@ test('the keys of a run and of what plays change with the choices they use only'
       playKey(state, 'selection') !== playKey(base, 'selection'),
       playKey(state, 'values') !== playKey(base, 'values')], [run, selection, values], what);
   }
+});
+
+test('Cycles takes a pitch typed, or detected for the selection as it is now', () => {
+  const recording = { kind: 'recording', serial: 5, name: 'a.wav', sound: { rate: 8, frames: 16 } };
+  const cycles = made(base, { input: recording, fields: { take: 'cycles' },
+    rooms: { key: 't2', rooms: [60, 0] } });
+  const found = (pitch, fields = {}) => made(cycles, { fields, pitch: { key: '5:0:2', pitch,
+    reason: pitch ? null : 'noise', note: 'A2' } });
+  for (const [what, state, pitch, says] of [
+    ['detected', found(110), 110, ''],
+    ['detected for another selection', found(110, { start: '1' }), undefined, 'Finding the pitch'],
+    ['typed over the detected', found(110, { pitch: '220 Hz' }), 220, ''],
+    ['typed, no frequency', found(110, { pitch: 'A3' }), undefined, 'Pitch must be'],
+    ['none in the selection', found(null), undefined, 'has no clear pitch'],
+    ['no room known', made(found(110), { rooms: null }), undefined, 'templates\' room']]) {
+    const given = inputGiven(state);
+    assert.equal(given.recording?.pitch, pitch, what);
+    assert.ok((given.problem ?? given.waiting ?? '').includes(says), what);
+    if (pitch) assert.equal(given.size, 60, what);
+  }
+  // The input's key follows every choice that changes its bytes.
+  const samples = made(cycles, { fields: { take: 'samples', rate: '4' } });
+  const keys = [{}, { length: '1' }, { fill: true }, { take: 'contour' }]
+    .map((fields) => inputGiven(made(samples, { fields })).key);
+  assert.equal(new Set(keys).size, keys.length, keys.join(' '));
 });

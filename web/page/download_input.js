@@ -1,5 +1,5 @@
 // The download of the input bytes: a recording's values made by the
-// worker, by steps, or an input file as it is, to feed the console
+// worker by its Take, by steps, or an input file as it is, to feed the console
 // program too.
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
@@ -24,11 +24,10 @@ async function downloadValues() {
     return;
   }
   const parts = [];
-  const { id, rate, start } = given.recording;
   for (let from = 0; from < given.size; from += kDownloadStep) {
     update({ busy: { download: { done: from, total: given.size } } });
     try {
-      parts.push(await call('values', { recording: id, conversion: { rate, start }, from,
+      parts.push(await call('values', { take: given.recording, from,
         count: Math.min(kDownloadStep, given.size - from) }));
     } catch (error) {
       update({ busy: { download: null }, problems: error.cancelled ? {} :

@@ -8,6 +8,7 @@ import './templates.js';
 import './input_file.js';
 import './recording.js';
 import './fields.js';
+import './take.js';
 import './download_input.js';
 import './waveform.js';
 import './selection.js';

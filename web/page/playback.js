@@ -1,16 +1,17 @@
 // Hearing before writing: Play the selection plays the recording itself
 // (the mean of its channels, as it is made into bytes) from Start for
 // Length; Play the values plays the values that reach the patches, those
-// the preview counts as used, each held for 1/Rate s at the level
-// (v - 63.5) / 63.5: what the patches will hold, with its 7-bit steps. An
-// input file's values play the same way. Each button stops the other and
-// reads Stop while it plays. Web Audio plays them, fed by parts, so that
+// the preview counts as used, at the level (v - 63.5) / 63.5: what the
+// patches will hold, with its 7-bit steps, as the instrument would step
+// through them (valueParts). An input file's values play as Samples. Each
+// button stops the other and reads Stop while it plays. Web Audio plays them, fed by parts, so that
 // a long selection needs no more memory than a short one. A browser with
 // no sound output never starts the sound: after kStartSeconds the page
 // says so, and the button reads Play again.
 import { current, subscribe, update, when } from './state.js';
 import { call } from './programs.js';
-import { currentPreview, inputGiven, playKey, rateOf, spanOf, soundSeconds } from './derived.js';
+import { currentPreview, inputGiven, patchesOf, playKey, rateOf, spanOf, soundSeconds }
+  from './derived.js';
 import { say, unreadable } from './messages.js';
 
 const kNames = { selection: 'Play the selection', values: 'Play the values' };
@@ -65,11 +66,37 @@ function held(samples, rate, outputRate, from, count) {
     samples[Math.min(samples.length - 1, Math.floor(((from + i) * rate) / outputRate))]);
 }
 
-// Parts of the used values, each held for 1/Rate s at its level.
+// The level of value v.
+const level = (value) => (value - 63.5) / 63.5;
+
+// Seconds each patch's loop plays in Cycles, and the tone Contour shapes.
+const kLoopSeconds = 0.5;
+const kContourTone = 220;
+
+// Parts of `total` samples at `rate`, sample j being `sampleAt(j)`.
+function partsOf(total, rate, sampleAt) {
+  return {
+    async *parts() {
+      for (let from = 0; from < total; from += kPartFrames) {
+        const samples = new Float32Array(Math.min(kPartFrames, total - from));
+        for (let i = 0; i < samples.length; ++i) samples[i] = sampleAt(from + i);
+        yield { samples, rate };
+      }
+    },
+  };
+}
+
+// Parts of the used values as the instrument sounds them, at
+// `outputRate`. Samples: each held for 1/Rate s, sample j holding value
+// floor(j * rate / outputRate). Cycles: each patch's values looped at its
+// rate, which sounds the pitch, for kLoopSeconds, in patch order. Contour:
+// a kContourTone tone at the level v / 127 of each value, at the take's
+// rate.
 async function valueParts(state) {
   const outputRate = audio.sampleRate;
+  const { take } = state.fields;
   const { rate, problem } = rateOf(state.fields);
-  if (problem) return { problem };
+  if (problem && take === 'samples') return { problem };
   const given = inputGiven(state);
   if (given.problem || given.waiting) return { problem: given.problem ?? given.waiting };
   const made = await when((now) => currentPreview(now) !== null ||
@@ -81,16 +108,23 @@ async function valueParts(state) {
   if (values.length === 0) {
     return { problem: 'There are no values to play: the templates take none of the input.' };
   }
-  const levels = Float32Array.from(values, (value) => (value - 63.5) / 63.5);
-  const total = Math.ceil((values.length * outputRate) / rate);
-  return {
-    async *parts() {
-      for (let from = 0; from < total; from += kPartFrames) {
-        yield { samples: held(levels, rate, outputRate, from, Math.min(kPartFrames, total - from)),
-          rate: outputRate };
-      }
-    },
-  };
+  const patches = given.recording ? patchesOf(made) : null;
+  if (given.recording?.take === 'cycles') {
+    const loop = Math.round(kLoopSeconds * outputRate);
+    return partsOf(loop * patches.length, outputRate, (j) => {
+      const { first, count, rate: patchRate } = patches[Math.floor(j / loop)];
+      return level(values[first - 1 + (Math.floor(((j % loop) * patchRate) / outputRate)
+        % count)]);
+    });
+  }
+  if (given.recording?.take === 'contour') {
+    const stepRate = patches[0].rate;
+    return partsOf(Math.ceil((values.length * outputRate) / stepRate), outputRate, (j) =>
+      (values[Math.min(values.length - 1, Math.floor((j * stepRate) / outputRate))] / 127) *
+      Math.sin((2 * Math.PI * kContourTone * j) / outputRate));
+  }
+  return partsOf(Math.ceil((values.length * outputRate) / rate), outputRate, (j) =>
+    level(values[Math.min(values.length - 1, Math.floor((j * rate) / outputRate))]));
 }
 
 // `samples` at `rate` as a buffer: at the rate itself where every browser

@@ -1,6 +1,7 @@
 // Step 4: the preview. Whenever the templates or the input change, the
-// worker runs quorbel-preview on them and the page shows its report,
-// warnings marked out, with the chart of the values below. The templates'
+// worker runs quorbel-preview on them and the page shows the chart of the
+// values, each patch's apart, and under Details its report, warnings
+// marked out. The templates'
 // room (the values a run can take) comes from the same call. A preview
 // made for choices since replaced never lands, but for one made for the
 // same templates and input at an earlier Rate, Start or Length: it is
@@ -19,14 +20,15 @@ const errors = document.getElementById('preview-status');
 const busyLine = document.getElementById('preview-busy');
 const chart = document.getElementById('chart');
 
-// "room N", "values V...", "patch P FIRST COUNT", "exit N" lines: see
-// chart_data.cc.
-function parseChart(text) {
-  const data = { room: 0, values: [], patches: [], exitCode: null };
+// "room N", "rooms R...", "values V...", "patch P FIRST COUNT", "exit N"
+// lines: see chart_data.cc.
+export function parseChart(text) {
+  const data = { room: 0, rooms: [], values: [], patches: [], exitCode: null };
   for (const line of text.trim().split('\n')) {
     const [word, ...numbers] = line.split(' ').filter(Boolean).map((item, i) =>
       (i === 0 ? item : Number(item)));
     if (word === 'room') data.room = numbers[0];
+    if (word === 'rooms') data.rooms = numbers;
     if (word === 'values') data.values = numbers;
     if (word === 'exit') data.exitCode = numbers[0];
     if (word === 'patch') {
@@ -47,7 +49,8 @@ async function make(state, key, signal) {
     const chart = parseChart(result.chart);
     return {
       preview: { key, templatesKey: made.templates.key, hasInput: made.input !== null,
-        ...result, exitCode: chart.exitCode, chart },
+        ...result, exitCode: chart.exitCode, chart, take: made.input?.recording ?? null,
+        line: previewLineOf(state) },
       busy: { preview: false },
       problems: { preview: '' },
     };
@@ -82,7 +85,7 @@ subscribe((state, before) => {
   if (!before || preview !== before.preview || wanted.wait !== previewOf(before).wait) {
     if (preview) showReport(preview.report);
     else report.textContent = wanted.wait ?? '';
-    drawChart(chart, preview?.hasInput ? preview.chart : null);
+    drawChart(chart, preview?.hasInput ? preview.chart : null, preview?.take?.take === 'cycles');
   }
   say(errors, state.problems.preview || (preview?.errors ?? ''));
   // Busy while a preview is made, or while the one shown is an earlier one.

@@ -6,7 +6,8 @@
 // the values it reads. Its status says what the page makes of it.
 import { current, kDefaultFields, nextSerial, subscribe, update } from './state.js';
 import { call, events, share, unshare } from './programs.js';
-import { conversionOf, duration, plural, rawName, roomOf, soundSeconds } from './derived.js';
+import { conversionOf, duration, pitchOf, plural, rawName, roomOf, soundSeconds, takeGiven }
+  from './derived.js';
 import { inputNameProblem } from './names.js';
 import { say, unreadable } from './messages.js';
 
@@ -117,7 +118,9 @@ function statusText(state) {
       `${duration(soundSeconds(sound))} it holds.`);
   }
   const conversion = conversionOf(state);
-  if (conversion.problem) {
+  if (state.fields.take !== 'samples') {
+    parts.push(takeText(state));
+  } else if (conversion.problem) {
     parts.push(conversion.problem);
   } else {
     const { count, seconds, start, rate } = conversion;
@@ -136,6 +139,20 @@ function statusText(state) {
   if (busy.download) parts.push(`Making the input bytes: ${percent(busy.download)} %.`);
   if (problems.fit) parts.push(problems.fit);
   return parts.join(' ');
+}
+
+// What Cycles or Contour make of the selection. A problem with the Pitch
+// is said beside it.
+function takeText(state) {
+  const given = takeGiven(state);
+  if (given.problem || given.waiting) {
+    return given.problem === pitchOf(state).problem ? '' : given.problem ?? given.waiting;
+  }
+  const { take, size } = given;
+  const span = `${duration(take.seconds)} from ${take.start} s`;
+  return `It makes ${plural(size, 'byte')}: ` + (take.take === 'cycles'
+    ? `${plural(take.cycles, 'cycle')} of ${+take.pitch.toFixed(2)} Hz a patch, from moments ` +
+      `spread over ${span}.` : `the loudness of ${span}, in ${plural(size, 'step')}.`);
 }
 
 subscribe((state, before) => {

@@ -5,8 +5,10 @@
 // so the two always agree. Moving Start keeps the end where it is; End at
 // the recording's end empties Length ("to the end"). Inside the selection
 // the part that the templates' room takes at the Rate is marked apart
-// from the part that is cut.
+// from the part that is cut, and the span each patch's values come from is
+// marked with the patch's number.
 import { current, subscribe, update } from './state.js';
+import { patchesOf } from './derived.js';
 import { clamp, decimalsFor, decimalsOf, placeOf, reachOf, recordingOf, secondsText, selectionOf,
   shortestOf, shownSpan, timeAt } from './timeline.js';
 
@@ -133,6 +135,28 @@ function show(state) {
   stretch(cutBand, span, reachEnd, selection.end, 'Cut');
   // No room known yet: nothing is marked as cut.
   if (!reach) cutBand.hidden = true;
+  showPatches(span, patchesOf(state) ?? []);
+}
+
+// The marks of the patches' spans, one a patch, made as needed.
+const patchMarks = [];
+function showPatches(span, patches) {
+  patches.forEach(({ number, start, seconds }, i) => {
+    if (!patchMarks[i]) {
+      patchMarks[i] = Object.assign(document.createElement('div'), { className: 'patch-span' });
+      patchMarks[i].setAttribute('role', 'img');
+      picture.append(patchMarks[i]);
+    }
+    const mark = patchMarks[i];
+    stretch(mark, span, start, start + seconds);
+    // A span narrower than a column still shows where it lies.
+    if (mark.hidden && placeOf(span, start) >= 0 && placeOf(span, start) <= 1) {
+      mark.hidden = false;
+    }
+    mark.setAttribute('aria-label', `Patch ${number}: ${secondsText(start)} s to ` +
+      `${secondsText(start + seconds)} s`);
+  });
+  for (const mark of patchMarks.slice(patches.length)) mark.hidden = true;
 }
 
 subscribe(show);

@@ -19,10 +19,18 @@
 //                  progress {done, total} of the worker's reading of it
 //                  whole
 //               head: the bytes a program can read, null while read
-//   fields      the texts of Rate, Start, Length and Patch name, at first
-//               kDefaultFields (index.html's fields show them)
+//   fields      the texts of Rate, Start, Length, Patch name, Pitch ('':
+//               the one detected) and Cycles per patch; the Take
+//               ('samples', 'cycles' or 'contour') and Fill the range
+//               (true or false); at first kDefaultFields
+//   rooms       {key, rooms} or null: each template's room, in order, per
+//               the programs, for the templates of that key
+//   pitch       {key, pitch, reason} or null: the pitch detected in the
+//               selection of that key (derived.js selectionKey)
+//   spectrum    {key, above, median} or null: how the selection's energy
+//               lies against the highest tone the Rate keeps
 //   preview     {key, templatesKey, hasInput, report, errors, exitCode,
-//               chart} or null: key that of previewOf, templatesKey that
+//               chart, patches} or null: key that of previewOf, templatesKey that
 //               of the templates alone, whose room the chart gives
 //   run         {key, patchName, transcript, exitCode, patches, zip}
 //   view        the waveform's width in columns, and the span of the
@@ -38,7 +46,7 @@
 //   busy        work under way: {preview, run, download}, download
 //               {done, total} values while the input bytes are made
 export const kDefaultFields = Object.freeze({ rate: '4000', start: '0', length: '',
-  patchName: 'demo' });
+  patchName: 'demo', take: 'samples', fill: false, pitch: '', cyclesPerPatch: '1' });
 
 const listeners = new Set();
 
@@ -52,6 +60,9 @@ let now = Object.freeze({
   inputChoices: 0,
   input: null,
   fields: kDefaultFields,
+  rooms: null,
+  pitch: null,
+  spectrum: null,
   preview: null,
   run: null,
   view: { columns: 0, serial: 0, start: 0, seconds: 0 },

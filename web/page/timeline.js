@@ -43,8 +43,10 @@ export function selectionOf(state) {
 }
 
 // The part of the selection that the templates' room takes at the Rate,
-// {start, end}, or null while the room or the Rate is not known.
+// {start, end}, or null while the room or the Rate is not known; all of it
+// in the takes that spread the patches over it.
 export function reachOf(state) {
+  if (state.fields.take !== 'samples') return selectionOf(state);
   const room = roomOf(state);
   const { rate } = rateOf(state.fields);
   if (room === null || !rate) return null;

@@ -7,18 +7,23 @@
 //
 // The worker's calls, each job -> result:
 //   facts        {} -> {templateNames, scratchName, sampleLimit}
-//   preview      {templates, input} -> {report, errors, chart}
+//   preview      {templates, input} -> {report, errors, chart, patches}:
+//                patches the spans of a Cycles or Contour take's patches
 //   run          {templates, input, patchName} -> {transcript, exitCode,
 //                patches, zip}: patches [{name, bytes, leftEmpty}], the
 //                zip of those not left empty
 //   openWav      {recording, file, size} -> {rate, frames, headerFrames},
 //                headerFrames only for a file cut short, or null for no
 //                WAV the worker reads itself
-//   openDecoded, forget, values, frames, view: on a recording
-//                (recording_store.js)
+//   openDecoded  {recording, rate, channels} -> {rate, frames}
+//   values       {take, from, count} -> the input bytes from..from+count of
+//                a recording's take (worker/takes.js)
+//   pitch        {id, start, seconds} -> {pitch, reason, note}
+//   spectrum     {id, start, seconds, frequency} -> {above, median}
+//   forget, frames, view: on a recording (recording_store.js)
 // templates: [name, bytes] pairs; input: {name, size, bytes} or {name,
-// size, recording: {id, rate, start}}; file: the id of a File shared by
-// the page. The page's calls, which the worker makes:
+// size, recording: take}; file: the id of a File shared by the page. The
+// page's calls, which the worker makes:
 //   read         {file, start, end} -> the bytes of a shared file
 //   progress     {recording, done, total, unreadable}: how far the worker
 //                has read a recording whole
@@ -26,7 +31,7 @@
 // {answer: id, error, unreadable, cancelled}.
 export const kCalls = {
   worker: ['facts', 'preview', 'run', 'openWav', 'openDecoded', 'forget', 'values', 'frames',
-    'view'],
+    'view', 'pitch', 'spectrum'],
   page: ['read', 'progress'],
 };
 

@@ -15,6 +15,13 @@ const kCutoff = 0.92;
 const kZeroCrossings = 32;
 const kBeta = 8.6;
 const kTableSteps = 256; // per lobe: the kernel is interpolated from a table
+// The part of half the output rate that the filter passes at full
+// amplitude (within 0.1 dB), as measured on pure tones.
+export const kPassBand = 0.86;
+
+// The highest tone, in Hz, that values at `rate` keep from a source at
+// `sourceRate`.
+export const highestKept = (sourceRate, rate) => (kPassBand * Math.min(rate, sourceRate)) / 2;
 
 // The modified Bessel function I0, by its series.
 export function besselI0(x) {
@@ -76,9 +83,11 @@ export function framesFor(source, conversion, from, count) {
 
 // Values from..from+count of `conversion`, from `samples`, which hold the
 // frames of `source` from `samplesFirst` on and cover framesFor(...), as
-// bytes.
+// bytes; the sound scaled by the conversion's `gain`, if it has one.
 export function valuesOf(source, conversion, samples, samplesFirst, from, count) {
-  return Uint8Array.from(soundAt(source, conversion, samples, samplesFirst, from, count), toByte);
+  const gain = conversion.gain ?? 1;
+  return Uint8Array.from(soundAt(source, conversion, samples, samplesFirst, from, count),
+    (sample) => toByte(sample * gain));
 }
 
 // The same values before the byte rule, in full precision so that the

@@ -107,3 +107,83 @@ test('Fit fills the room exactly, from the start to the end or for a length', as
   assert.equal((await inputBytes(page)).bytes.length, room);
   assert.deepEqual(await page.errors(), []);
 });
+
+// A saw of `pitch` Hz (harmonics 1 to 16) shaped by `envelope(t)`.
+const saw = (pitch, seconds, envelope) => sine(0, seconds).map((_, i) => envelope(i / kFileRate) *
+  Array.from({ length: 16 }, (__, h) => Math.sin(2 * Math.PI * (h + 1) * pitch * i / kFileRate)
+    / (h + 1)).reduce((a, b) => a + b, 0) * 0.4);
+// Each patch's largest distance from the middle, the examples' 60 values a
+// patch.
+const levels = (bytes) => [0, 1, 2, 3].map((patch) => Math.max(...[...bytes]
+  .slice(60 * patch, 60 * patch + 60).map((byte) => Math.abs(byte - 127.5))));
+
+test('Cycles and Contour: the patches are the native run\'s from the downloaded bytes',
+  async () => {
+    for (const [take, samples, check] of [
+      // A plucked saw: one cycle a patch, the loudest at the edge, each patch
+      // at its own level; the Rate sounds the pitch.
+      ['Cycles', saw(110, 1, (t) => Math.exp(-3 * t)), async (page, bytes) => {
+        await page.labelled('Pitch').waitFor();
+        assert.equal(await page.labelled('Pitch').value(), '110.0 Hz, A2');
+        assert.ok(Math.abs(Number(await page.labelled('Rate').value()) / 60 / 110 - 1) < 0.005);
+        const level = levels(bytes);
+        assert.equal(Math.max(...level), 127.5);
+        assert.ok(level.every((value, i) => i === 0 || value < level[i - 1]), `${level}`);
+      }],
+      // A tone that grows from silence: the contour rises from 0 to 255.
+      ['Contour', sine(440, 1).map((s, i) => (s * i) / kFileRate), (page, bytes) => {
+        assert.ok(bytes[0] < 8 && bytes[239] === 255, `${bytes[0]} ${bytes[239]}`);
+        assert.ok(bytes.every((byte, i) => i === 0 || byte >= bytes[i - 1] - 2));
+      }]]) {
+      const page = await pageWithRecording(h.wav(samples, kFileRate));
+      await page.role('radio', take).click();
+      const made = await inputBytes(page);
+      assert.equal(made.bytes.length, 240, take);
+      await check(page, made.bytes);
+      // The waveform marks each patch's span: the last at the selection's end.
+      const marks = await page.evaluate(() => [...document
+        .querySelectorAll('[role="img"][aria-label^="Patch "]')].filter((mark) => !mark.hidden)
+        .map((mark) => mark.getAttribute('aria-label')));
+      assert.equal(marks.length, 4, take);
+      assert.match(marks[3], take === 'Cycles' ? /^Patch 4: 0\.9\d* s to 0\.9/
+        : /^Patch 4: 0\.75 s to 1 s$/);
+      const run = await h.runOnPage(page);
+      const native = h.nativeRun({ ...h.examples(), [made.name]: made.bytes }, made.name, 'demo');
+      assert.equal(run.transcript, native.stdout, take);
+      assert.deepEqual(await h.pagePatches(page), native.files, take);
+      assert.deepEqual(await page.errors(), [], take);
+    }
+  });
+
+test('Samples: the range the values use, Fill the range, and the tones the Rate keeps',
+  async () => {
+    const page = await pageWithRecording(h.wav(sine(250, 1, 0.3), kFileRate));
+    const hint = 'The values use only 44 to 83 of 0..127: Fill the range brings the loudest';
+    await page.text(hint).waitFor();
+    await page.labelled('Fill the range').click();
+    const { bytes } = await inputBytes(page);
+    assert.ok(worstError(bytes, (i) => byteRule(Math.sin(2 * Math.PI * 250 * i / 4000))) <= 2);
+    assert.equal(await page.text(hint).count(), 0);
+
+    // A pluck of 110 Hz and 331 Hz at 80 values a second keeps nothing.
+    const upper = sine(331, 3);
+    await page.labelled('Recording').setFiles(h.filesOnDisk({ 'pluck.wav': h.wav(
+      sine(110, 3).map((s, i) => (s + upper[i]) * 0.5 * Math.exp(-i / kFileRate)),
+      kFileRate) }));
+    await page.labelled('Rate').fill('80');
+    await page.text('At 80/s the values keep tones up to 34.4 Hz. Most of the selection\'s ' +
+      'energy lies above 34.4 Hz (half of it above 2').waitFor();
+    assert.deepEqual(await page.errors(), []);
+  });
+
+test('Cycles: a selection with no clear pitch says so, and a typed Pitch is taken', async () => {
+  const noise = Array.from({ length: kFileRate }, (_, i) => Math.sin(i * i * 12.9898) * 0.5);
+  const page = await pageWithRecording(h.wav(noise, kFileRate));
+  await page.role('radio', 'Cycles').click();
+  await page.text('The selection has no clear pitch (it sounds like noise): choose a part')
+    .waitFor();
+  await page.labelled('Pitch').fill('220');
+  await page.labelled('Cycles per patch').fill('2');
+  assert.equal((await inputBytes(page)).bytes.length, 240);
+  assert.equal(await page.labelled('Rate').value(), '6600');
+});

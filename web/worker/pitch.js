@@ -142,7 +142,7 @@ function crossTerm(x, window, maxLag) {
 
 // The discrete Fourier transform of re + i im in place, of a power-of-two
 // length; `sign` -1 forward, 1 inverse (unscaled).
-function fft(re, im, sign) {
+export function fft(re, im, sign) {
   const n = re.length;
   for (let i = 1, j = 0; i < n; ++i) {
     let bit = n >> 1;

@@ -64,6 +64,9 @@ export function openDecoded({ recording: id, rate, channels }) {
   return rec.source;
 }
 
+// The recording's {rate, frames}.
+export const sourceOf = (id) => record(id).source;
+
 export function forget({ recording: id }) {
   recordings.delete(id);
 }

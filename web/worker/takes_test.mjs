@@ -9,7 +9,7 @@ import { detectPitch, noteName, pitchSpans } from './pitch.js';
 import { cutCycles, cycleSpans } from './cycles.js';
 import { contourOf } from './contour.js';
 import { gainToEdge, peakOf } from './gain.js';
-import { toByte } from '../shared/resample.js';
+import { highestKept, reachOf, soundAt, toByte } from '../shared/resample.js';
 
 const kRate = 44100;
 const kFloor = -40; // dB under the first patch's fundamental: absent
@@ -116,5 +116,22 @@ test('Fill the range: the peak reaches byte 0 or 255, the centre stays', () => {
     const bytes = samples.map((s) => toByte(s * gainToEdge(peakOf([samples]))));
     assert.ok(bytes.includes(0) || bytes.includes(255) || peakOf([samples]) === 0, `${bytes}`);
     assert.equal(bytes[2], 128);
+  }
+});
+
+test('Samples keep the highest tone the page names at full level, and stop half the Rate', () => {
+  // 100 values hold a whole number of cycles at both frequencies.
+  for (const [sourceRate, rate] of [[44100, 80], [44100, 4000], [8000, 16000]]) {
+    const kept = highestKept(sourceRate, rate);
+    for (const [frequency, low, high] of [[kept, -0.1, 0.1], [rate / 2, -Infinity, -20]]) {
+      const start = reachOf(sourceRate, rate) / sourceRate;
+      const frames = Math.ceil(sourceRate * (2 * start + 100 / rate));
+      const samples = Float32Array.from({ length: frames },
+        (_, n) => Math.sin((2 * Math.PI * frequency * n) / sourceRate + 0.3));
+      const values = soundAt({ rate: sourceRate, frames: samples.length }, { rate, start },
+        samples, 0, 0, 100);
+      const level = dB(harmonic(values, (100 * frequency) / rate) * 2, 1);
+      assert.ok(level >= low && level <= high, `${frequency} Hz at ${rate}/s: ${level} dB`);
+    }
   }
 });

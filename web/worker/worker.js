@@ -9,7 +9,8 @@
 // The worker never reads the user's files itself: it asks the page for
 // the bytes it needs (the page's call `read`, shared/protocol.js), as some
 // browsers let only the page read them.
-import { forget, frames, openDecoded, openWav, values, view } from './recording_store.js';
+import { forget, frames, openDecoded, openWav, view } from './recording_store.js';
+import * as takes from './takes.js';
 import { programBytes } from '../shared/site_files.js';
 import { connect } from '../shared/protocol.js';
 
@@ -134,14 +135,12 @@ let factsLoaded = null;
 const knownFacts = () => (factsLoaded ??= facts());
 
 // The input as the programs see it: {name, size, bytes}. A recording's
-// first values are made here.
+// first values are made here, by its take (takes.js).
 async function programInput(input) {
   if (!input) return null;
   if (!input.recording) return input;
   const { sampleLimit } = await knownFacts();
-  const { id, rate, start } = input.recording;
-  const bytes = await values({ recording: id,
-    conversion: { rate, start }, from: 0, count: Math.min(input.size, sampleLimit) });
+  const bytes = await takes.inputValues(input.recording, 0, Math.min(input.size, sampleLimit));
   return { name: input.name, size: input.size, bytes };
 }
 
@@ -176,14 +175,16 @@ async function run({ templates, input, patchName }, signal) {
 }
 
 // quorbel-preview's report and the chart's numbers (see chart_data.cc), from
-// one fresh instance. A name that begins with '-' is given as ./-name, as
-// the preview takes no such name for an option.
+// one fresh instance, and the spans of a take's patches (takes.js). A
+// name that begins with '-' is given as ./-name, as the preview takes no
+// such name for an option.
 async function preview({ templates, input }, signal) {
   const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
   const { module, out } = await instance('quorbel-preview', templates, programInput(input));
   signal.throwIfAborted();
   const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
-  return { report: text(out.stdout), errors: text(out.stderr), chart };
+  const patches = input?.recording ? await takes.patchesOf(input.recording) : null;
+  return { report: text(out.stdout), errors: text(out.stderr), chart, patches };
 }
 
 // Everything loads at the start, so that the page works offline once
@@ -207,6 +208,9 @@ const { call: ask } = connect(self, 'worker', {
     (start, end) => readFile(file, start, Math.min(end, size)), size,
     (done, total, error) => ask('progress', { recording, done, total,
       unreadable: error?.unreadable })),
-  // On a recording held here: recording_store.js.
-  openDecoded, forget, values, frames, view,
+  // On a recording held here: recording_store.js, and its takes: takes.js.
+  openDecoded, forget, frames, view,
+  values: ({ take, from, count }) => takes.inputValues(take, from, count),
+  pitch: takes.pitchOf,
+  spectrum: takes.spectrumOf,
 });

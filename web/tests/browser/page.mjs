@@ -57,7 +57,9 @@ export function siteInBrowser(root = siteDir, options = {}) {
     await page.driver.goto(url);
     return page;
   };
-  site.open = async (path = '') => {
+  // The preview's Details are opened, as a user who reads them would,
+  // unless `closed`.
+  site.open = async (path = '', { closed = false } = {}) => {
     // A path of the site, or an address of its own such as a file's.
     const url = /^[a-z]+:/.test(path) ? path : site.served.url + path;
     let page;
@@ -73,6 +75,7 @@ export function siteInBrowser(root = siteDir, options = {}) {
       page = await opened(url);
     }
     await loaded(page);
+    if (!closed) await page.openDetails();
     return page;
   };
   // Cuts the pages off the network, or joins them again: the servers
@@ -250,6 +253,17 @@ class Page {
     this.#named.clear();
     await this.driver.reload();
     await loaded(this);
+    await this.openDetails();
+  }
+
+  // Opens the preview's Details by a click, if closed (a page without
+  // them is left alone).
+  async openDetails() {
+    const summary = this.css('details > summary');
+    if (await summary.count() === 0) return;
+    if (!(await this.evaluate(() => document.querySelector('details').open))) {
+      await summary.click();
+    }
   }
 
   // The mouse, at whole CSS pixels of the view: moved to `x`, `y` in
