@@ -257,13 +257,16 @@ class Page {
   }
 
   // Opens the preview's Details by a click, if closed (a page without
-  // them is left alone).
+  // them is left alone), until they are seen open: a click while a
+  // preview arrives above them may land elsewhere.
   async openDetails() {
     const summary = this.css('details > summary');
     if (await summary.count() === 0) return;
-    if (!(await this.evaluate(() => document.querySelector('details').open))) {
+    await this.until(async () => {
+      if (await this.evaluate(() => document.querySelector('details').open)) return true;
       await summary.click();
-    }
+      return undefined;
+    }, 'Details to open');
   }
 
   // The mouse, at whole CSS pixels of the view: moved to `x`, `y` in
