@@ -15,19 +15,20 @@ const site = h.siteInBrowser();
 const preview = (page) => page.labelled('Preview');
 
 // A copy of the site, served at an address of its own: {dir, served}. Its
-// service worker's clock moves on by `ahead` ms at a message {ahead}, and
-// the pages it keeps reach their page after a pause half-way, as from a
-// busy disk: a new version that takes over meanwhile must not cut them.
+// service worker's clock moves on by `ahead` ms at a message {ahead}; after
+// a message {slow: true}, the pages it keeps reach their page after a pause
+// half-way, as from a busy disk.
 async function siteCopy() {
   const dir = mkdtempSync(join(tmpdir(), 'quorbel-site-'));
   cpSync(h.siteDir, dir, { recursive: true });
   const worker = join(dir, 'service_worker.js');
   writeFileSync(worker, `const clock = Date.now; let ahead = 0; Date.now = () => clock() + ahead;
-onmessage = (event) => { ahead += event.data.ahead; };
+let slow = false;
+onmessage = (event) => { ahead += event.data.ahead ?? 0; slow ||= event.data.slow ?? false; };
 const match = Cache.prototype.match;
 Cache.prototype.match = async function slowPages(...key) {
   const found = await match.apply(this, key);
-  if (!found?.headers.get('Content-Type')?.startsWith('text/html')) return found;
+  if (!slow || !found?.headers.get('Content-Type')?.startsWith('text/html')) return found;
   const bytes = new Uint8Array(await found.arrayBuffer());
   return new Response(new ReadableStream({ async start(body) {
     body.enqueue(bytes.slice(0, 200));
@@ -107,7 +108,9 @@ test('a new version is taken on the next visit, and a page open keeps its own', 
   assert.doesNotMatch(await fetched(first, 'page/main.js'), /The new version/);
   assert.deepEqual([...await first.errors(), ...await next.errors()], []);
 
-  // Visits after them all open the new version.
+  // Visits after them all open the new version, though it takes over
+  // while the first of them is still reaching its page.
+  await first.evaluate(() => navigator.serviceWorker.controller.postMessage({ slow: true }));
   await first.close();
   await next.close();
   const later = await site.open(served.url);
