@@ -159,10 +159,7 @@ async function play(what) {
       const source = audio.createBufferSource();
       source.buffer = bufferOf(samples, rate);
       source.connect(audio.destination);
-      source.addEventListener('ended', () => {
-        unheard -= 1;
-        ended();
-      });
+      source.onended = () => { unheard -= 1; ended(); };
       source.start(at);
       sources.push(source);
       unheard += 1;
