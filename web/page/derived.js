@@ -98,8 +98,7 @@ export function inputGiven(state) {
   const { input, templates } = state;
   if (!input) {
     return { problem: state.problems.input || state.problems.recording ||
-      'There is no input yet: choose an Input file ' +
-      'or a Recording, or press Use the examples.' };
+      'There is no input yet: choose an Input file or a Recording, or press Use the examples.' };
   }
   const name = input.kind === 'recording' ? rawName(input.name) : input.name;
   // A folder cannot hold the input beside a template of the same name, as
@@ -258,8 +257,7 @@ export function previewLineOf(state) {
   return made.key ? `${made.templates.key}|${state.input?.kind}${state.input?.serial}` : null;
 }
 
-// The templates' room per the preview of the templates now chosen, or
-// null.
+// The templates' room per the preview of the templates now chosen, or null.
 export function roomOf(state) {
   const templates = templatesGiven(state);
   return state.preview && templates && state.preview.templatesKey === templates.key

@@ -4,8 +4,9 @@
 // the preview counts as used, at the level (v - 63.5) / 63.5: what the
 // patches will hold, with its 7-bit steps, as the instrument would step
 // through them (valueParts). An input file's values play as Samples. Each
-// button stops the other and reads Stop while it plays. Web Audio plays them, fed by parts, so that
-// a long selection needs no more memory than a short one. A browser with
+// button stops the other and reads Stop while it plays. Web Audio plays
+// them, fed by parts, so that a long selection needs no more memory than
+// a short one. A browser with
 // no sound output never starts the sound: after kStartSeconds the page
 // says so, and the button reads Play again.
 import { current, subscribe, update, when } from './state.js';
@@ -193,10 +194,7 @@ async function play(what) {
       const source = audio.createBufferSource();
       source.buffer = bufferOf(samples, rate);
       source.connect(audio.destination);
-      source.addEventListener('ended', () => {
-        unheard -= 1;
-        ended();
-      });
+      source.onended = () => { unheard -= 1; ended(); };
       source.start(at);
       sources.push(source);
       unheard += 1;

@@ -1,8 +1,7 @@
 // The scheduler of work that follows the state: `work(state, key,
 // signal)` makes the changes for the choices that `key(state)` names, one
-// pass at a time. A change of
-// choices while a pass is under way asks for one more pass after it, on
-// the state as it is then: changes that come faster than the work are
+// pass at a time. A change of choices while a pass is under way asks for
+// one more pass after it, on the state as it is then: changes that come faster than the work are
 // merged, never queued up. A pass's changes land only if its key is
 // still the state's; those of a pass overtaken by a change are dropped,
 // unless `overtaken(changes, madeFrom, now)` gives changes that may land

@@ -163,9 +163,8 @@ async function run({ templates, input, patchName }, signal) {
   const exitCode = out.exitCode ?? returned;
   const patches = FS.readdir('.')
     .filter((name) => !before.has(name) && name !== scratchName)
-    .map((name) => ({ name, ino: FS.stat(name).ino, bytes: FS.readFile(name) }))
-    .sort((a, b) => a.ino - b.ino)
-    .map(({ name, bytes }) => ({ name, bytes }));
+    .sort((a, b) => FS.stat(a).ino - FS.stat(b).ino)
+    .map((name) => ({ name, bytes: FS.readFile(name) }));
   const last = patches.at(-1);
   if (exitCode !== 0 && last?.bytes.length === 0) last.leftEmpty = true;
   const { zipSync } = await zipLibrary();
