@@ -144,6 +144,8 @@ test('dropped files: a recording by its kind, and two of one name refused', asyn
   // A name with a line break would be split across the run's two answers.
   await page.drop({ 'a\nb.raw': Buffer.alloc(5) });
   await inputLine(page).waitFor('holds a line break');
+  // The chart goes with the input, moving Run: a click meanwhile may miss.
+  await page.labelled('Chart').waitFor('appears here once there are templates and an input');
   await page.button('Run').click();
   await page.css('#run-status').waitFor('holds a line break');
   assert.equal(await page.labelled('Console').text(), '');

@@ -104,6 +104,9 @@ test('Fit fills the room exactly, from the start to the end or for a length', as
 
   await page.labelled('Length').fill('0.3');
   await page.button('Fit').click();
+  // Fit waits for the preview of Length 0.3 before it sets the Rate.
+  await page.until(async () => Math.round(Number(await page.labelled('Rate').value()) * 0.3) ===
+    room || undefined, 'the Rate that Fit gives 0.3 s');
   assert.equal((await inputBytes(page)).bytes.length, room);
   assert.deepEqual(await page.errors(), []);
 });
