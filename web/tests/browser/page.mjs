@@ -469,7 +469,8 @@ class Target {
     return Promise.all(found.map((element) => this.#evaluate(source.textContent, element)));
   }
 
-  count = async () => (await this.#find()).length;
+  // Found again when an element found goes from the page meanwhile.
+  count = () => this.#page.until(async () => (await this.#find()).length, `${this.#what} counted`);
 
   // Waits for the element, and for its text to hold `text` (a string, or
   // a RegExp it matches) if given.
