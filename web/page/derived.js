@@ -2,7 +2,8 @@
 // choices as the programs take them (the templates' bytes, the input as a
 // file of bytes, a recording's made by the settings in the fields), each
 // with a key that changes whenever they do, and the sentences that say
-// why there is none yet; the keys of a preview, a run and what plays.
+// why there is none yet; the keys of a preview, a run and what plays;
+// and the chart's numbers as the preview program gives them.
 import { valueCount } from '../shared/resample.js';
 
 // The highest rate taken: far above any use.
@@ -276,4 +277,22 @@ export function playKey(state, what) {
     return `selection|${state.input?.serial}|${fields.start}|${fields.length}`;
   }
   return `values|${templatesGiven(state)?.key}|${inputGiven(state).key}|${rateOf(fields).rate}`;
+}
+
+// "room N", "rooms R...", "values V...", "patch P FIRST COUNT", "exit N"
+// lines: see chart_data.cc.
+export function parseChart(text) {
+  const data = { room: 0, rooms: [], values: [], patches: [], exitCode: null };
+  for (const line of text.trim().split('\n')) {
+    const [word, ...numbers] = line.split(' ').filter(Boolean).map((item, i) =>
+      (i === 0 ? item : Number(item)));
+    if (word === 'room') data.room = numbers[0];
+    if (word === 'rooms') data.rooms = numbers;
+    if (word === 'values') data.values = numbers;
+    if (word === 'exit') data.exitCode = numbers[0];
+    if (word === 'patch') {
+      data.patches.push({ number: numbers[0], first: numbers[1], count: numbers[2] });
+    }
+  }
+  return data;
 }

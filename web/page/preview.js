@@ -1,8 +1,8 @@
 // Step 4: the preview. Whenever the templates or the input change, the
 // worker runs quorbel-preview on them and the page shows the chart of the
 // values, each patch's apart, and under Details its report, warnings
-// marked out. The templates'
-// room (the values a run can take) comes from the same call. A preview
+// marked out. The templates' room (the values a run can take) comes from
+// the same call. A preview
 // made for choices since replaced never lands, but for one made for the
 // same templates and input at an earlier Rate, Start or Length: it is
 // shown while the next is made, so that the chart follows a handle as it
@@ -13,30 +13,12 @@ import { call } from './programs.js';
 import { drawChart } from './chart.js';
 import { say, unreadable } from './messages.js';
 import { subscribe, update } from './state.js';
-import { previewLineOf, previewOf } from './derived.js';
+import { parseChart, previewLineOf, previewOf } from './derived.js';
 
 const report = document.getElementById('preview');
 const errors = document.getElementById('preview-status');
 const busyLine = document.getElementById('preview-busy');
 const chart = document.getElementById('chart');
-
-// "room N", "rooms R...", "values V...", "patch P FIRST COUNT", "exit N"
-// lines: see chart_data.cc.
-export function parseChart(text) {
-  const data = { room: 0, rooms: [], values: [], patches: [], exitCode: null };
-  for (const line of text.trim().split('\n')) {
-    const [word, ...numbers] = line.split(' ').filter(Boolean).map((item, i) =>
-      (i === 0 ? item : Number(item)));
-    if (word === 'room') data.room = numbers[0];
-    if (word === 'rooms') data.rooms = numbers;
-    if (word === 'values') data.values = numbers;
-    if (word === 'exit') data.exitCode = numbers[0];
-    if (word === 'patch') {
-      data.patches.push({ number: numbers[0], first: numbers[1], count: numbers[2] });
-    }
-  }
-  return data;
-}
 
 async function make(state, key, signal) {
   const made = previewOf(state);

@@ -11,9 +11,8 @@ import { follow } from './scheduler.js';
 import { call } from './programs.js';
 import { subscribe, update } from './state.js';
 import { say } from './messages.js';
-import { parseChart } from './preview.js';
-import { currentPreview, pitchOf, rateOf, roomsOf, selectionKey, soundSeconds, spanOf,
-  templatesGiven } from './derived.js';
+import { currentPreview, parseChart, pitchOf, rateOf, roomsOf, selectionKey, soundSeconds,
+  spanOf, templatesGiven } from './derived.js';
 import { highestKept } from '../shared/resample.js';
 
 const part = document.getElementById('take-part');
