@@ -104,15 +104,8 @@ function keyOf(request) {
   return url.href;
 }
 
-// The answer to `request` from the cache of `version`, its body read
-// whole before it is given: a browser may end this worker as soon as a new
-// version takes over, even while it is still handing a body over, and
-// WebKit then never finishes loading a page whose body was cut off so. A
-// body in hand goes to the page with the answer.
-const answer = async (request, version) => {
-  const kept = await (await caches.open(version)).match(keyOf(request));
-  return kept ? new Response(await kept.arrayBuffer(), kept) : fetch(request);
-};
+const answer = async (request, version) =>
+  (await (await caches.open(version)).match(keyOf(request))) ?? fetch(request);
 
 const within = (milliseconds, work) => Promise.race([work, new Promise((_, reject) => {
   setTimeout(() => reject(new Error('no answer in time')), milliseconds);
@@ -189,12 +182,41 @@ async function fetched(event) {
   return answer(event.request, version);
 }
 
+// `response` as the page gets it, the event kept open until the page has
+// read its body to the end. A browser hands the body over after the
+// answer, and may let a new version take over as soon as no event is
+// open, ending this worker: WebKit then never finishes loading a page
+// whose body was cut off so.
+function handedOver(event, response) {
+  let done;
+  event.waitUntil(new Promise((resolve) => {
+    done = resolve;
+  }));
+  return response.then((answered) => {
+    if (!answered.body) return done(), answered;
+    const reader = answered.body.getReader();
+    const body = new ReadableStream({
+      async pull(controller) {
+        const { value, done: end } = await reader.read();
+        if (!end) return controller.enqueue(value);
+        controller.close();
+        return done();
+      },
+      cancel: (reason) => (done(), reader.cancel(reason)),
+    });
+    return new Response(body, answered);
+  }, (error) => {
+    done();
+    throw error;
+  });
+}
+
 self.addEventListener('install', (event) => event.waitUntil(install()));
 self.addEventListener('activate', (event) => event.waitUntil(sweep()));
 self.addEventListener('fetch', (event) => {
   const { request } = event;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
   const navigate = request.mode === 'navigate';
-  event.respondWith(navigate ? visit(event) : fetched(event));
+  event.respondWith(handedOver(event, navigate ? visit(event) : fetched(event)));
   if (navigate) event.waitUntil(sweep());
 });
