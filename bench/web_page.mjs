@@ -79,6 +79,8 @@ async function freshPage(context, served) {
     }).observe({ type: 'longtask', buffered: true });
   });
   await page.goto(served.url);
+  // The preview's report, which the figures watch, lies under Details.
+  await page.getByText('Details', { exact: true }).click();
   await page.getByRole('button', { name: 'Use the examples' }).click();
   await page.getByLabel('Preview', { exact: true })
     .filter({ hasText: 'Summary: patches written 4' }).waitFor();
@@ -173,6 +175,19 @@ try {
       () => page.getByRole('button', { name: 'Fit' }).click(),
       'Input ten_min.raw: 240 bytes'));
     record('10-minute WAV: longest task while changed (ms)', await longest(page));
+    // Cycles at a typed pitch, 2 s from a new Start each time.
+    await page.getByRole('radio', { name: 'Cycles' }).click();
+    await field('Pitch').fill('220');
+    await field('Length').fill('2');
+    await page.getByLabel('Preview', { exact: true })
+      .filter({ hasText: 'Input ten_min.raw: 240 bytes' }).waitFor({ timeout: 600000 });
+    for (const start of ['100', '300']) {
+      record('10-minute WAV: Cycles, a new Start to preview (ms)', await timed(page,
+        () => field('Start').fill(start), 'Input ten_min.raw: 240 bytes'));
+    }
+    await page.getByRole('radio', { name: 'Samples' }).click();
+    await field('Length').fill('');
+    await field('Start').fill('0');
     await field('Rate').fill('4000');
     const started = Date.now();
     await Promise.all([page.waitForEvent('download', { timeout: 600000 }),
