@@ -2,8 +2,9 @@
 // of the page's chart, taken from the same reading and forecast so that no
 // rule of the run is written again in JavaScript, and made in one instance
 // of the program, as the page makes a preview at every move of a handle.
-// Called by the page in a fresh instance of quorbel-preview, in place of
-// main.
+// Called by the page in place of main, again and again in one instance of
+// quorbel-preview: what it runs keeps nothing from one call to the next but
+// the files a failed read leaves open, which the page closes.
 #include <emscripten.h>
 
 #include <cstdio>
@@ -72,7 +73,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* quorbelPreviewWithChart(
   std::fwrite(failure.data(), 1, failure.size(), stderr);
   std::fflush(stdout);
   std::fflush(stderr);
-  // Kept until the page has read it; the instance is not used again.
+  // Kept until the page has read it, before its next call.
   static std::string data;
   data = chartData(preview, forecast);
   return data.c_str();

@@ -1,6 +1,7 @@
 // The names and the limit that the page needs, taken from the programs
 // themselves so that the page never writes a rule of theirs again. Called
-// by the page in a fresh instance of quorbel-preview, in place of main.
+// by the page in an instance of quorbel-preview, in place of main, which
+// then makes its previews.
 #include <emscripten.h>
 
 #include <cstdio>

@@ -1,10 +1,12 @@
 // The page's worker: every call of quorbel or quorbel-preview, and all
-// work on recordings, happen here, off the page's main thread. Each call
-// of a program gets a fresh instance of its module (the .wasm is compiled
-// once) with a folder of its own: the templates' bytes written in, and the
-// input as a file of its full size whose bytes are those the programs can
-// read, at most the sample limit: the head of an input file, read by the
-// page, or the first values of a recording, made here on demand.
+// work on recordings, happen here, off the page's main thread. Each run
+// gets a fresh instance of quorbel, and the previews one instance of
+// quorbel-preview kept from call to call and cleared between them (the
+// .wasm is compiled once), with a folder of its own: the templates' bytes
+// written in, and the input as a file of its full size whose bytes are
+// those the programs can read, at most the sample limit: the head of an
+// input file, read by the page, or the first values of a recording, made
+// here on demand.
 //
 // The worker never reads the user's files itself: it asks the page for
 // the bytes it needs (the page's call `read`, shared/protocol.js), as some
@@ -56,27 +58,27 @@ function serveFrom(FS, node, bytes) {
   };
 }
 
-// Looks `path` up once: the programs ask for the input's size at every
-// byte they read, and a lookup of its path each time costs more than all
-// the rest of a preview. The input's mount is read-only, so its answer
-// stays true for the instance's life.
-function statOnce(FS, path) {
+// Looks the input up once: the programs ask for its size at every byte
+// they read, and a lookup of its path each time costs more than all the
+// rest of a preview. The input's mount is read-only, so the answer stays
+// true while the mount does: `input.path` is set as it is mounted, and set
+// back to null, with the answer, as it goes.
+function statInputOnce(FS) {
   const stat = FS.stat;
-  let known = null;
+  const input = { path: null, known: null };
   FS.stat = (asked, dontFollow) => {
-    if (asked !== path || dontFollow) return stat(asked, dontFollow);
-    known ??= stat(asked, dontFollow);
-    return known;
+    if (asked !== input.path || dontFollow) return stat(asked, dontFollow);
+    input.known ??= stat(asked, dontFollow);
+    return input.known;
   };
+  return input;
 }
 
-// A fresh instance of `program` whose working folder holds the templates
-// ([name, bytes] pairs) and the input {name, size, bytes}, with `answers`
-// as its standard input. The input may come as a promise: the instance is
-// made while its bytes are.
-async function instance(program, templates, coming, answers = '') {
-  // Its failure is the call's, once awaited below.
-  Promise.resolve(coming).catch(() => {});
+// A fresh instance of `program`, {module, FS, out, inputStat, streams}, with
+// `answers` as its standard input and its standard output and error
+// captured in `out`; `streams`: the numbers of the streams open as it
+// starts. Its folder and input are placed by placeTemplates and placeInput.
+async function fresh(program, answers = '') {
   const [factory, wasm] = await load(program);
   const stdin = new TextEncoder().encode(answers);
   let read = 0;
@@ -100,36 +102,83 @@ async function instance(program, templates, coming, answers = '') {
     onExit: (code) => { out.exitCode = code; },
   })]);
   const { FS } = module;
+  const streams = new Set(FS.streams.filter(Boolean).map((stream) => stream.fd));
+  return { module, FS, out, inputStat: statInputOnce(FS), streams };
+}
+
+// The instance's working folder made, holding the templates ([name, bytes]
+// pairs).
+function placeTemplates({ FS }, templates) {
   FS.mkdir(kFolder);
   FS.chdir(kFolder);
   for (const [name, bytes] of templates) FS.writeFile(name, bytes);
-  const input = await coming;
-  if (input) {
-    FS.mkdir(kInputMount);
-    FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
-      kInputMount);
-    serveFrom(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node, input.bytes);
-    statOnce(FS, `${kInputMount}/${input.name}`);
-    // The programs see the user's own file name, as in a console run.
-    FS.symlink(`${kInputMount}/${input.name}`, input.name);
+}
+
+// The input {name, size, bytes} placed in the working folder.
+function placeInput({ FS, inputStat }, input) {
+  FS.mkdir(kInputMount);
+  FS.mount(FS.filesystems.WORKERFS, { blobs: [{ name: input.name, data: { size: input.size } }] },
+    kInputMount);
+  serveFrom(FS, FS.lookupPath(`${kInputMount}/${input.name}`).node, input.bytes);
+  inputStat.path = `${kInputMount}/${input.name}`;
+  // The programs see the user's own file name, as in a console run.
+  FS.symlink(inputStat.path, input.name);
+}
+
+// An instance that has made a preview brought back to how a fresh one
+// stands: the streams the program left open (a file whose read failed is
+// never closed) closed, its folder and the input's mount gone, nothing
+// captured. Throws where it cannot, and the instance is then not used
+// again.
+function clear({ FS, out, inputStat, streams }) {
+  for (const stream of FS.streams) {
+    if (stream && !streams.has(stream.fd)) FS.close(stream);
   }
-  return { module, FS, out };
+  FS.chdir('/');
+  if (FS.analyzePath(kInputMount).exists) {
+    FS.unmount(kInputMount);
+    FS.rmdir(kInputMount);
+  }
+  if (FS.analyzePath(kFolder).exists) {
+    for (const name of FS.readdir(kFolder)) {
+      if (name !== '.' && name !== '..') FS.unlink(`${kFolder}/${name}`);
+    }
+    FS.rmdir(kFolder);
+  }
+  inputStat.path = null;
+  inputStat.known = null;
+  out.stdout = [];
+  out.stderr = [];
+}
+
+// A fresh instance of `program` whose working folder holds the templates
+// and the input, with `answers` as its standard input. The input may come
+// as a promise: the instance is made while its bytes are.
+async function instance(program, templates, coming, answers = '') {
+  // Its failure is the call's, once awaited below.
+  Promise.resolve(coming).catch(() => {});
+  const made = await fresh(program, answers);
+  placeTemplates(made, templates);
+  const input = await coming;
+  if (input) placeInput(made, input);
+  return made;
 }
 
 const text = (bytes) => new TextDecoder().decode(new Uint8Array(bytes));
 
 // "template NAME", "scratch NAME" and "limit N" lines: see page_facts.cc.
 async function facts() {
-  const { module, out } = await instance('quorbel-preview', [], null);
-  module.ccall('quorbelFacts', 'number', [], []);
-  const made = { templateNames: [], scratchName: '', sampleLimit: 0 };
-  for (const line of text(out.stdout).trim().split('\n')) {
+  const made = await previewInstance();
+  made.module.ccall('quorbelFacts', 'number', [], []);
+  const found = { templateNames: [], scratchName: '', sampleLimit: 0 };
+  for (const line of text(made.out.stdout).trim().split('\n')) {
     const [word, value] = line.split(' ');
-    if (word === 'template') made.templateNames.push(value);
-    if (word === 'scratch') made.scratchName = value;
-    if (word === 'limit') made.sampleLimit = Number(value);
+    if (word === 'template') found.templateNames.push(value);
+    if (word === 'scratch') found.scratchName = value;
+    if (word === 'limit') found.sampleLimit = Number(value);
   }
-  return made;
+  keep(made);
+  return found;
 }
 let factsLoaded = null;
 const knownFacts = () => (factsLoaded ??= facts());
@@ -173,17 +222,62 @@ async function run({ templates, input, patchName }, signal) {
   return { transcript: text(out.stdout), exitCode, patches, zip };
 }
 
-// quorbel-preview's report and the chart's numbers (see chart_data.cc), from
-// one fresh instance, and the spans of a take's patches (takes.js). A
-// name that begins with '-' is given as ./-name, as the preview takes no
-// such name for an option.
+// An instance of quorbel-preview kept from one call to the next, as making
+// one costs more than most previews: null while a call uses it, and after
+// a call that failed or ended the program, which leaves the next call a
+// fresh one.
+let keptPreview = null;
+
+// The kept instance of quorbel-preview, or else a fresh one.
+function previewInstance() {
+  const made = keptPreview;
+  keptPreview = null;
+  return made ?? fresh('quorbel-preview');
+}
+
+// Keeps `made`, cleared, for the next call, unless its program has ended,
+// it cannot be cleared, or another is kept.
+function keep(made) {
+  if (made.out.exitCode !== null || keptPreview) return;
+  try {
+    clear(made);
+  } catch {
+    return;
+  }
+  keptPreview = made;
+}
+
+// quorbel-preview's report and the chart's numbers (see chart_data.cc), and
+// the spans of a take's patches (takes.js). A name that begins with '-' is
+// given as ./-name, as the preview takes no such name for an option. Each
+// preview starts from an instance cleared of the last one (see clear): the
+// C++ that it runs keeps nothing from one call to the next but the files
+// it leaves open, and resets the file layer's result as it starts.
 async function preview({ templates, input }, signal) {
   const argument = input && (input.name.startsWith('-') ? `./${input.name}` : input.name);
-  const { module, out } = await instance('quorbel-preview', templates, programInput(input));
-  signal.throwIfAborted();
+  const coming = programInput(input);
+  // Its failure is the call's, once awaited below.
+  coming.catch(() => {});
+  const made = await previewInstance();
+  let given;
+  try {
+    given = await coming;
+    signal.throwIfAborted();
+  } catch (error) {
+    keep(made);
+    throw error;
+  }
+  // A failure from here on, the program's or the worker's, leaves the
+  // instance unfit: it is dropped.
+  placeTemplates(made, templates);
+  if (given) placeInput(made, given);
+  const { module, out } = made;
   const chart = module.ccall('quorbelPreviewWithChart', 'string', ['string'], [argument ?? '']);
+  const report = text(out.stdout);
+  const errors = text(out.stderr);
+  keep(made);
   const patches = input?.recording ? await takes.patchesOf(input.recording) : null;
-  return { report: text(out.stdout), errors: text(out.stderr), chart, patches };
+  return { report, errors, chart, patches };
 }
 
 // Everything loads at the start, so that the page works offline once
