@@ -116,14 +116,17 @@ test('a run\'s result goes with the choices it was made from', async () => {
   assert.deepEqual(await page.errors(), []);
 });
 
-test('inputs named like options are previewed as what they are', async () => {
+// One after another, as the previews share an instance: after "temp", the
+// scratch file's name, the next preview finds no "temp".
+test('inputs named like options or the scratch file are previewed as what they are', async () => {
   const page = await site.open();
   await page.button('Use the examples').click();
-  for (const name of ['-x.raw', '--help']) {
+  for (const [name, given] of [['-x.raw', './-x.raw'], ['temp', 'temp'],
+    ['--help', './--help']]) {
     const files = { ...h.examples(), [name]: Buffer.alloc(70, 90) };
     await page.labelled('Input file').setFiles(h.filesOnDisk({ [name]: files[name] }));
-    await preview(page).waitFor(`Input ./${name}: 70 bytes`);
-    assert.equal(await preview(page).text(), h.nativePreviewOf(files, `./${name}`).stdout);
+    await preview(page).waitFor(`Input ${given}: 70 bytes`);
+    assert.equal(await preview(page).text(), h.nativePreviewOf(files, given).stdout);
   }
   assert.deepEqual(await page.errors(), []);
 });
