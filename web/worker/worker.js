@@ -61,8 +61,8 @@ function serveFrom(FS, node, bytes) {
 // Looks the input up once: the programs ask for its size at every byte
 // they read, and a lookup of its path each time costs more than all the
 // rest of a preview. The input's mount is read-only, so the answer stays
-// true while the mount does: `input.path` is set as it is mounted, and set
-// back to null, with the answer, as it goes.
+// true while the mount does: the record given, {path, known}, takes the
+// input's path as it is mounted, and both are set back to null as it goes.
 function statInputOnce(FS) {
   const stat = FS.stat;
   const input = { path: null, known: null };
