@@ -178,14 +178,16 @@ TEST_P(PreviewPropertyTest, TellsWhatTheRunWritesAndWritesNothing) {
   RunOutcome preview = runPreview({"in.raw"});
   EXPECT_EQ(contents(), before) << "the preview changed the folder";
   Lines plan = planOfTheRun(input);
-  EXPECT_EQ(planLines(preview.standardOutput), plan) << preview.standardOutput;
+  EXPECT_EQ(planLines(preview.standardOutput), plan)
+      << preview.standardOutput << preview.standardError;
   bool fails = std::any_of(plan.begin(), plan.end(), [](const auto& line) {
     return line.find("would fail") != std::string::npos;
   });
   bool warned = preview.standardOutput.find("Warning: ") != std::string::npos;
   EXPECT_EQ(describe(preview), "exit code " + std::to_string(fails    ? 2
                                                              : warned ? 1
-                                                                      : 0));
+                                                                      : 0))
+      << preview.standardError;
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, PreviewPropertyTest,
