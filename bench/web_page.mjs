@@ -150,9 +150,12 @@ async function freshPage(context, served) {
 
 const memory = (page) => page.evaluate(async () =>
   (await performance.measureUserAgentSpecificMemory()).bytes);
-const readWhole = (page) => page.waitForFunction(() => !document
-  .getElementById('recording-status').textContent.includes('Reading'), null,
-{ timeout: 600000 });
+// The status says nothing of the whole read until its first slice is in,
+// so the wait asks the page's state.
+const readWhole = (page) => page.waitForFunction(async () => {
+  const { progress } = (await import('./page/state.js')).current().input ?? {};
+  return progress && progress.done === progress.total;
+}, null, { timeout: 900000 });
 const resetLongest = (page) => page.evaluate(() => { window.longest = 0; });
 const longest = (page) => page.evaluate(() => Math.round(window.longest));
 
@@ -210,7 +213,9 @@ async function dragTimes(page, steps = 40) {
 }
 
 // Milliseconds in the page's clock from choosing `path` under Recording
-// until the recording's status no longer says that it is reading it.
+// until the recording's status no longer says that it is reading it, once
+// it has said that it reads it whole (between the header and the first
+// slice it says neither).
 async function readTime(page, path) {
   await page.evaluate(() => {
     const status = document.getElementById('recording-status');
@@ -220,8 +225,9 @@ async function readTime(page, path) {
     }, { capture: true, once: true });
     const observer = new MutationObserver(() => {
       if (window.read.start === null) return;
-      if (status.textContent.includes('Reading')) window.read.seen = true;
-      else if (window.read.seen) {
+      const text = status.textContent;
+      if (text.includes('Reading the whole')) window.read.seen = true;
+      else if (window.read.seen && !text.includes('Reading')) {
         window.read.end = performance.now();
         observer.disconnect();
       }
