@@ -160,7 +160,12 @@ const resetLongest = (page) => page.evaluate(() => { window.longest = 0; });
 const longest = (page) => page.evaluate(() => Math.round(window.longest));
 
 const figures = {};
-const record = (name, value) => (figures[name] ??= []).push(value);
+// Each figure is told on standard error as it comes, as the whole bench
+// takes long; standard output has them all at the end.
+const record = (name, value) => {
+  (figures[name] ??= []).push(value);
+  console.error(`${name}: ${value}`);
+};
 
 // Milliseconds from each change of the input's settings during a drag of
 // the Start handle (40 steps, one every 16 ms, over half the recording) to
