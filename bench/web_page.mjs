@@ -151,11 +151,15 @@ async function freshPage(context, served) {
 const memory = (page) => page.evaluate(async () =>
   (await performance.measureUserAgentSpecificMemory()).bytes);
 // The status says nothing of the whole read until its first slice is in,
-// so the wait asks the page's state.
-const readWhole = (page) => page.waitForFunction(async () => {
-  const { progress } = (await import('./page/state.js')).current().input ?? {};
-  return progress && progress.done === progress.total;
-}, null, { timeout: 900000 });
+// so the wait asks the page's state (with a test that returns at once: a
+// promise would count as true).
+async function readWhole(page) {
+  await page.evaluate(async () => { window.state ??= await import('./page/state.js'); });
+  await page.waitForFunction(() => {
+    const { progress } = window.state.current().input ?? {};
+    return progress && progress.done === progress.total;
+  }, null, { timeout: 900000 });
+}
 const resetLongest = (page) => page.evaluate(() => { window.longest = 0; });
 const longest = (page) => page.evaluate(() => Math.round(window.longest));
 
