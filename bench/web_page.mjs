@@ -154,9 +154,9 @@ const memory = (page) => page.evaluate(async () =>
 // so the wait asks the page's state (with a test that returns at once: a
 // promise would count as true).
 async function readWhole(page) {
-  await page.evaluate(async () => { window.state ??= await import('./page/state.js'); });
+  await page.evaluate(async () => { window.benchState ??= await import('./page/state.js'); });
   await page.waitForFunction(() => {
-    const { progress } = window.state.current().input ?? {};
+    const { progress } = window.benchState.current().input ?? {};
     return progress && progress.done === progress.total;
   }, null, { timeout: 900000 });
 }
