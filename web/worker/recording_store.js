@@ -10,9 +10,15 @@ import { framesFor, valuesOf } from '../shared/resample.js';
 import { levelFor, levelFrames, levelMaker } from './levels.js';
 import { columnsOf, overviewMaker } from './overview.js';
 
-// Bytes read at a time while the whole recording is read: small enough
-// that a preview asked for meanwhile waits little.
-const kReadSize = 1 << 20;
+// While the whole recording is read: bytes a read asks the page for, and
+// reads in flight at a time, so that the page reads the next slices while
+// this one is taken in; the slices in flight are all the memory it holds.
+// A preview asked for meanwhile waits behind the slices in flight alone.
+const kWholeSlice = 8 << 20;
+const kWholeInFlight = 3;
+// Milliseconds at least between two progress messages but the last: each
+// redraws the page's status and waveform.
+const kProgressEvery = 250;
 
 const recordings = new Map();
 
@@ -80,18 +86,39 @@ async function readFrames(rec, first, end) {
   return mono;
 }
 
+// Reads the recording whole, slices in flight ahead of the one taken in,
+// which feed the levels and the overview in order. Once the recording is
+// forgotten, the reads in flight are left to end unseen.
 async function readWhole(rec, id, progress) {
   const { frames } = rec.source;
   const maker = levelMaker(frames);
-  const step = Math.max(1, Math.floor(kReadSize / rec.layout.blockAlign));
+  const step = Math.max(1, Math.floor(kWholeSlice / rec.layout.blockAlign));
+  const inFlight = [];
+  let asked = 0;
+  const askNext = () => {
+    const reading = readFrames(rec, asked, Math.min(frames, asked + step));
+    reading.catch(() => {}); // seen when its turn comes
+    inFlight.push(reading);
+    asked = Math.min(frames, asked + step);
+  };
+  let told = -Infinity;
   try {
-    for (let first = 0; first < frames; first += step) {
-      record(id);
-      const end = Math.min(frames, first + step);
-      const mono = await readFrames(rec, first, end);
+    for (let done = 0; done < frames;) {
+      while (inFlight.length < kWholeInFlight && asked < frames) askNext();
+      let mono;
+      try {
+        mono = await inFlight.shift();
+      } finally {
+        // A read failed because its recording was forgotten is no failure.
+        record(id);
+      }
       maker.push(mono);
       rec.overview.push(mono);
-      progress(end, frames);
+      done += mono.length;
+      if (performance.now() - told >= kProgressEvery && done < frames) {
+        told = performance.now();
+        progress(done, frames);
+      }
     }
     maker.finish();
   } catch (error) {
