@@ -188,9 +188,11 @@ async function readRegion(rec, first, end, margin) {
 async function nearFrames(rec, first, end) {
   const length = end - first;
   if (length > kNearFrames) return { first, end, samples: await readFrames(rec, first, end) };
-  const kept = rec.near;
-  const region = kept && kept.first <= first && end <= kept.end ? kept
-    : await readRegion(rec, first, end, 0);
+  const covers = (region) => region && region.first <= first && end <= region.end;
+  // A read ahead under way may bring the frames: a read of its own would
+  // wait behind it anyway, and then replace its region with a smaller one.
+  if (!covers(rec.near) && rec.readingAhead) await rec.readingAhead;
+  const region = covers(rec.near) ? rec.near : await readRegion(rec, first, end, 0);
   const margin = Math.min(kNearMargin, Math.floor((kNearFrames - length) / 2));
   const nearEdge = (region.first > 0 && first - region.first < margin / 2) ||
     (region.end < rec.source.frames && region.end - end < margin / 2);
