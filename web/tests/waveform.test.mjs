@@ -104,6 +104,19 @@ test('the waveform has its loud columns where the tone is, zoomed in and out', a
   assert.deepEqual(await page.errors(), []);
 });
 
+test('a recording read whole by several slices has its tone where it is', async () => {
+  // 100 s of silence, 100 s of tone, 100 s of silence: 26 MB, whose slices
+  // reach the overview in order.
+  const page = await pageWith(h.wav(s.parts(kRate, [100, 0], [100, 0.8], [100, 0]), kRate));
+  // At 1/s, the preview waits for the whole read.
+  await field(page, 'Rate').fill('1');
+  await preview(page).waitFor('Input sound.raw: 300 bytes');
+  const heights = await settled(page);
+  const [first, last] = loudColumns(heights);
+  assert.ok(Math.abs(first - heights.length / 3) <= 2 &&
+    Math.abs(last - (2 * heights.length) / 3) <= 2, `loud from ${first} to ${last}`);
+});
+
 test('the handles move by mouse and keyboard, and the fields place them', async () => {
   const seconds = 4;
   const page = await pageWith(h.wav(s.parts(8000, [seconds, 0.5]), 8000));

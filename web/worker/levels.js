@@ -31,7 +31,48 @@ const centreTap = taps[kReach];
 const pairOffsets = Int32Array.from({ length: kReach }, (_, j) => j + 1)
   .filter((offset) => taps[kReach + offset] !== 0);
 const pairTaps = Float64Array.from(pairOffsets, (offset) => taps[kReach + offset]);
-const pairCount = pairOffsets.length;
+// The same taps by name, for the loop that makes nearly every frame: a
+// pair of frames at each odd offset, 1 to kReach, summed in this order.
+const [p1, p3, p5, p7, p9, p11, p13, p15] = pairTaps;
+if (pairOffsets.join() !== '1,3,5,7,9,11,13,15') throw new Error('pairs at other offsets');
+
+// Next-level frames [from, to) into `out` (from index from - made), each
+// from the frames of `joined` (from frame pendingFirst) about twice its
+// index, all inside the recording. The filter is symmetric: one product
+// for each pair of frames.
+function halveInner(joined, out, from, to, made, pendingFirst) {
+  for (let n = from; n < to; ++n) {
+    const c = 2 * n - pendingFirst;
+    let sum = centreTap * joined[c];
+    sum += p1 * (joined[c - 1] + joined[c + 1]);
+    sum += p3 * (joined[c - 3] + joined[c + 3]);
+    sum += p5 * (joined[c - 5] + joined[c + 5]);
+    sum += p7 * (joined[c - 7] + joined[c + 7]);
+    sum += p9 * (joined[c - 9] + joined[c + 9]);
+    sum += p11 * (joined[c - 11] + joined[c + 11]);
+    sum += p13 * (joined[c - 13] + joined[c + 13]);
+    sum += p15 * (joined[c - 15] + joined[c + 15]);
+    out[n - made] = sum;
+  }
+}
+
+// The same for frames near the recording's ends, whose taps fall partly
+// outside the recording's `length` frames: the weights are scaled to the
+// frames that exist.
+function halveNearEnds(joined, out, from, to, made, pendingFirst, length) {
+  for (let n = from; n < to; ++n) {
+    const centre = 2 * n - pendingFirst;
+    let sum = 0;
+    let weights = 0;
+    for (let k = -kReach; k <= kReach; ++k) {
+      const at = 2 * n + k;
+      if (at < 0 || at >= length || taps[k + kReach] === 0) continue;
+      sum += taps[k + kReach] * joined[centre + k];
+      weights += taps[k + kReach];
+    }
+    out[n - made] = sum / weights;
+  }
+}
 
 export const levelFrames = (frames, level) => Math.ceil(frames / 2 ** level);
 
@@ -76,32 +117,14 @@ export function levelMaker(frames) {
       : Math.min(next.length, Math.max(level.made, Math.floor((level.received - kReach + 1) / 2)));
     const out = new Float32Array(end - level.made);
     const { made, pendingFirst, length } = level;
-    // Frames whose taps all fall inside the recording.
+    // The frames whose taps all fall inside the recording, [inner, outer),
+    // and those near its ends.
     const innerFirst = Math.max(made, Math.ceil(kReach / 2));
-    const innerEnd = Math.max(innerFirst, Math.min(end, Math.ceil((length - kReach) / 2)));
-    for (let n = made; n < end; ++n) {
-      const centre = 2 * n - pendingFirst;
-      let sum = 0;
-      if (n >= innerFirst && n < innerEnd) {
-        // The filter is symmetric: one product for each pair of frames.
-        sum = centreTap * joined[centre];
-        for (let j = 0; j < pairCount; ++j) {
-          sum += pairTaps[j] * (joined[centre - pairOffsets[j]] + joined[centre + pairOffsets[j]]);
-        }
-      } else {
-        // Near the recording's ends the weights are scaled to the frames
-        // that exist.
-        let weights = 0;
-        for (let k = -kReach; k <= kReach; ++k) {
-          const at = 2 * n + k;
-          if (at < 0 || at >= length || taps[k + kReach] === 0) continue;
-          sum += taps[k + kReach] * joined[centre + k];
-          weights += taps[k + kReach];
-        }
-        sum /= weights;
-      }
-      out[n - made] = sum;
-    }
+    const inner = Math.min(innerFirst, end);
+    const outer = Math.max(inner, Math.min(end, Math.ceil((length - kReach) / 2)));
+    halveNearEnds(joined, out, made, inner, made, pendingFirst, length);
+    halveInner(joined, out, inner, outer, made, pendingFirst);
+    halveNearEnds(joined, out, outer, end, made, pendingFirst, length);
     level.made = end;
     const keepFrom = Math.max(level.pendingFirst, 2 * end - kReach);
     level.pending = joined.slice(keepFrom - level.pendingFirst);

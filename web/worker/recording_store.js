@@ -10,11 +10,36 @@ import { framesFor, valuesOf } from '../shared/resample.js';
 import { levelFor, levelFrames, levelMaker } from './levels.js';
 import { columnsOf, overviewMaker } from './overview.js';
 
-// Bytes read at a time while the whole recording is read: small enough
-// that a preview asked for meanwhile waits little.
-const kReadSize = 1 << 20;
+// While the whole recording is read: bytes a read asks the page for, and
+// reads in flight at a time, so that the page reads the next slices while
+// this one is taken in; the slices in flight are all the memory it holds.
+// A preview asked for meanwhile waits behind the slices in flight alone.
+const kWholeSlice = 8 << 20;
+const kWholeInFlight = 3;
+// Frames taken in at a time, in a few milliseconds.
+const kTakeIn = 1 << 18;
+// Milliseconds at least between two progress messages but the last: each
+// redraws the page's status and waveform.
+const kProgressEvery = 250;
+
+// Frames kept of a recording not kept whole, about the last values read
+// from its file: a region of at most kNearFrames, read ahead by
+// kNearMargin each side once the values asked for come within half of it
+// of an edge, so that the next change nearby (a handle dragged) is made
+// from memory, not from a read through the page.
+const kNearFrames = 1 << 22;
+const kNearMargin = 1 << 19;
 
 const recordings = new Map();
+
+// Resolves once the messages that came before it have been handled.
+const turns = new MessageChannel();
+const turnsWaiting = [];
+turns.port1.onmessage = () => turnsWaiting.shift()();
+const nextTurn = () => new Promise((resolve) => {
+  turnsWaiting.push(resolve);
+  turns.port2.postMessage(null);
+});
 
 // Work for a recording no longer chosen fails as `cancelled`.
 function record(id) {
@@ -80,18 +105,52 @@ async function readFrames(rec, first, end) {
   return mono;
 }
 
+// Reads the recording whole, slices in flight ahead of the one taken in,
+// which feed the levels and the overview in order. Once the recording is
+// forgotten, the reads in flight are left to end unseen.
 async function readWhole(rec, id, progress) {
   const { frames } = rec.source;
+  const { dataStart, blockAlign } = rec.layout;
   const maker = levelMaker(frames);
-  const step = Math.max(1, Math.floor(kReadSize / rec.layout.blockAlign));
+  const step = Math.max(1, Math.floor(kWholeSlice / blockAlign));
+  const inFlight = [];
+  let asked = 0;
+  const askNext = () => {
+    const end = Math.min(frames, asked + step);
+    const reading = rec.read(dataStart + asked * blockAlign, dataStart + end * blockAlign);
+    reading.catch(() => {}); // seen when its turn comes
+    inFlight.push(reading);
+    asked = end;
+  };
+  let told = -Infinity;
   try {
-    for (let first = 0; first < frames; first += step) {
-      record(id);
-      const end = Math.min(frames, first + step);
-      const mono = await readFrames(rec, first, end);
-      maker.push(mono);
-      rec.overview.push(mono);
-      progress(end, frames);
+    for (let done = 0; done < frames;) {
+      while (inFlight.length < kWholeInFlight && asked < frames) askNext();
+      let bytes;
+      try {
+        bytes = await inFlight.shift();
+      } finally {
+        // A read failed because its recording was forgotten is no failure.
+        record(id);
+      }
+      // Taken in by parts, each a short task, between which the calls that
+      // came meanwhile are answered.
+      const sliceFirst = done;
+      for (const sliceEnd = Math.min(frames, done + step); done < sliceEnd;) {
+        const end = Math.min(sliceEnd, done + kTakeIn);
+        const mono = new Float32Array(end - done);
+        mixFrames(rec.layout, bytes.subarray((done - sliceFirst) * blockAlign,
+          (end - sliceFirst) * blockAlign), mono);
+        maker.push(mono);
+        rec.overview.push(mono);
+        done = end;
+        await nextTurn();
+        record(id);
+      }
+      if (performance.now() - told >= kProgressEvery && done < frames) {
+        told = performance.now();
+        progress(done, frames);
+      }
     }
     maker.finish();
   } catch (error) {
@@ -101,6 +160,48 @@ async function readWhole(rec, id, progress) {
   rec.kept = maker.kept();
   progress(frames, frames);
   return rec.kept;
+}
+
+// The region of frames [first - margin, end + margin) of a WAV recording,
+// clamped to it, as {first, end, samples}; frames that the region kept
+// holds already are not read again. It becomes the region kept.
+async function readRegion(rec, first, end, margin) {
+  const from = Math.max(0, first - margin);
+  const to = Math.min(rec.source.frames, end + margin);
+  const kept = rec.near ?? { first: to, end: to };
+  const keptFrom = Math.min(to, Math.max(from, kept.first));
+  const keptTo = Math.min(to, Math.max(keptFrom, kept.end));
+  const samples = new Float32Array(to - from);
+  if (keptTo > keptFrom) {
+    samples.set(kept.samples.subarray(keptFrom - kept.first, keptTo - kept.first), keptFrom - from);
+  }
+  await Promise.all([
+    keptFrom > from && readFrames(rec, from, keptFrom).then((read) => samples.set(read)),
+    to > keptTo && readFrames(rec, keptTo, to).then((read) => samples.set(read, keptTo - from)),
+  ]);
+  rec.near = { first: from, end: to, samples };
+  return rec.near;
+}
+
+// The frames [first, end) of a WAV recording and maybe more about them,
+// as {first, end, samples}: from the region kept, else from its file.
+async function nearFrames(rec, first, end) {
+  const length = end - first;
+  if (length > kNearFrames) return { first, end, samples: await readFrames(rec, first, end) };
+  const covers = (region) => region && region.first <= first && end <= region.end;
+  // A read ahead under way may bring the frames: a read of its own would
+  // wait behind it anyway, and then replace its region with a smaller one.
+  if (!covers(rec.near) && rec.readingAhead) await rec.readingAhead;
+  const region = covers(rec.near) ? rec.near : await readRegion(rec, first, end, 0);
+  const margin = Math.min(kNearMargin, Math.floor((kNearFrames - length) / 2));
+  const nearEdge = (region.first > 0 && first - region.first < margin / 2) ||
+    (region.end < rec.source.frames && region.end - end < margin / 2);
+  if (nearEdge && !rec.readingAhead) {
+    rec.readingAhead = readRegion(rec, first, end, margin)
+      .catch(() => {}) // a read that fails fails again when it is needed
+      .finally(() => { rec.readingAhead = null; });
+  }
+  return region;
 }
 
 // Values from..from+count of the conversion {rate, start} of recording
@@ -116,14 +217,17 @@ export async function values({ recording: id, conversion, from, count }) {
   }
   if (rec.kept?.[0]) return valuesOf(rec.source, conversion, rec.kept[0], 0, from, count);
   const { first, end } = framesFor(rec.source, conversion, from, count);
-  const samples = await readFrames(rec, first, end);
-  return valuesOf(rec.source, conversion, samples, first, from, count);
+  const near = await nearFrames(rec, first, end);
+  return valuesOf(rec.source, conversion, near.samples, near.first, from, count);
 }
 
-// The mono frames [first, end) of recording `id`.
+// The mono frames [first, end) of recording `id`, as an array of their own.
 export async function frames({ recording: id, first, end }) {
   const rec = record(id);
-  return rec.kept?.[0] ? rec.kept[0].slice(first, end) : readFrames(rec, first, end);
+  if (rec.kept?.[0]) return rec.kept[0].slice(first, end);
+  const near = rec.near;
+  return near && near.first <= first && end <= near.end
+    ? near.samples.slice(first - near.first, end - near.first) : readFrames(rec, first, end);
 }
 
 // The waveform of frames [first, end) of recording `id` in `columns`

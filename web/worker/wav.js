@@ -105,14 +105,31 @@ function samplerOf({ bits, float }) {
   }
 }
 
+// A machine that stores numbers as WAV files do, as all that run the page
+// do in practice, reads 16-bit samples through an Int16Array: faster than
+// through a DataView, to the same values.
+const kLittleEndian = new Uint8Array(Uint16Array.of(1).buffer)[0] === 1;
+
 // The frames held in `bytes` (whole frames of `layout`), each the mean of
 // its channels, into `into` from index `offset`.
 export function mixFrames(layout, bytes, into, offset = 0) {
+  const { channels, blockAlign } = layout;
+  const frames = Math.floor(bytes.length / blockAlign);
+  if (layout.bits === 16 && kLittleEndian && bytes.byteOffset % 2 === 0) {
+    const samples = new Int16Array(bytes.buffer, bytes.byteOffset, frames * channels);
+    for (let frame = 0, at = 0; frame < frames; ++frame) {
+      let sum = 0;
+      for (let channel = 0; channel < channels; ++channel, ++at) {
+        const value = samples[at];
+        sum += value / (value < 0 ? 32768 : 32767);
+      }
+      into[offset + frame] = sum / channels;
+    }
+    return frames;
+  }
   const sample = samplerOf(layout);
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  const { channels, blockAlign } = layout;
   const width = layout.bits / 8;
-  const frames = Math.floor(bytes.length / blockAlign);
   for (let frame = 0; frame < frames; ++frame) {
     let sum = 0;
     for (let channel = 0, at = frame * blockAlign; channel < channels; ++channel, at += width) {
