@@ -22,14 +22,6 @@ const kTakeIn = 1 << 18;
 // redraws the page's status and waveform.
 const kProgressEvery = 250;
 
-// Frames kept of a recording not kept whole, about the last values read
-// from its file: a region of at most kNearFrames, read ahead by
-// kNearMargin each side once the values asked for come within half of it
-// of an edge, so that the next change nearby (a handle dragged) is made
-// from memory, not from a read through the page.
-const kNearFrames = 1 << 22;
-const kNearMargin = 1 << 19;
-
 const recordings = new Map();
 
 // Resolves once the messages that came before it have been handled.
@@ -162,48 +154,6 @@ async function readWhole(rec, id, progress) {
   return rec.kept;
 }
 
-// The region of frames [first - margin, end + margin) of a WAV recording,
-// clamped to it, as {first, end, samples}; frames that the region kept
-// holds already are not read again. It becomes the region kept.
-async function readRegion(rec, first, end, margin) {
-  const from = Math.max(0, first - margin);
-  const to = Math.min(rec.source.frames, end + margin);
-  const kept = rec.near ?? { first: to, end: to };
-  const keptFrom = Math.min(to, Math.max(from, kept.first));
-  const keptTo = Math.min(to, Math.max(keptFrom, kept.end));
-  const samples = new Float32Array(to - from);
-  if (keptTo > keptFrom) {
-    samples.set(kept.samples.subarray(keptFrom - kept.first, keptTo - kept.first), keptFrom - from);
-  }
-  await Promise.all([
-    keptFrom > from && readFrames(rec, from, keptFrom).then((read) => samples.set(read)),
-    to > keptTo && readFrames(rec, keptTo, to).then((read) => samples.set(read, keptTo - from)),
-  ]);
-  rec.near = { first: from, end: to, samples };
-  return rec.near;
-}
-
-// The frames [first, end) of a WAV recording and maybe more about them,
-// as {first, end, samples}: from the region kept, else from its file.
-async function nearFrames(rec, first, end) {
-  const length = end - first;
-  if (length > kNearFrames) return { first, end, samples: await readFrames(rec, first, end) };
-  const covers = (region) => region && region.first <= first && end <= region.end;
-  // A read ahead under way may bring the frames: a read of its own would
-  // wait behind it anyway, and then replace its region with a smaller one.
-  if (!covers(rec.near) && rec.readingAhead) await rec.readingAhead;
-  const region = covers(rec.near) ? rec.near : await readRegion(rec, first, end, 0);
-  const margin = Math.min(kNearMargin, Math.floor((kNearFrames - length) / 2));
-  const nearEdge = (region.first > 0 && first - region.first < margin / 2) ||
-    (region.end < rec.source.frames && region.end - end < margin / 2);
-  if (nearEdge && !rec.readingAhead) {
-    rec.readingAhead = readRegion(rec, first, end, margin)
-      .catch(() => {}) // a read that fails fails again when it is needed
-      .finally(() => { rec.readingAhead = null; });
-  }
-  return region;
-}
-
 // Values from..from+count of the conversion {rate, start} of recording
 // `id`, as bytes.
 export async function values({ recording: id, conversion, from, count }) {
@@ -217,17 +167,14 @@ export async function values({ recording: id, conversion, from, count }) {
   }
   if (rec.kept?.[0]) return valuesOf(rec.source, conversion, rec.kept[0], 0, from, count);
   const { first, end } = framesFor(rec.source, conversion, from, count);
-  const near = await nearFrames(rec, first, end);
-  return valuesOf(rec.source, conversion, near.samples, near.first, from, count);
+  const samples = await readFrames(rec, first, end);
+  return valuesOf(rec.source, conversion, samples, first, from, count);
 }
 
-// The mono frames [first, end) of recording `id`, as an array of their own.
+// The mono frames [first, end) of recording `id`.
 export async function frames({ recording: id, first, end }) {
   const rec = record(id);
-  if (rec.kept?.[0]) return rec.kept[0].slice(first, end);
-  const near = rec.near;
-  return near && near.first <= first && end <= near.end
-    ? near.samples.slice(first - near.first, end - near.first) : readFrames(rec, first, end);
+  return rec.kept?.[0] ? rec.kept[0].slice(first, end) : readFrames(rec, first, end);
 }
 
 // The waveform of frames [first, end) of recording `id` in `columns`
