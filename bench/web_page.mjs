@@ -221,6 +221,18 @@ async function dragTimes(page, steps = 40) {
     drawn: drawn.length };
 }
 
+// The rows of a drag of Start over the recording `name` on `page`; returns
+// the longest task during it.
+async function recordDrag(page, name) {
+  const drag = await dragTimes(page);
+  record(`${name}: drag of Start, each change to the chart on screen, median (ms)`, drag.median);
+  record(`${name}: the same, 95th percentile (ms)`, drag.p95);
+  record(`${name}: the same, changes / charts drawn`, `${drag.changes}/${drag.drawn}`);
+  const dragged = await longest(page);
+  record(`${name}: longest task during the drag (ms)`, dragged);
+  return dragged;
+}
+
 // Milliseconds in the page's clock from choosing `path` under Recording
 // until the recording's status no longer says that it is reading it, once
 // it has said that it reads it whole (between the header and the first
@@ -331,13 +343,7 @@ const groups = {
     await readWhole(page);
     const chosen = await longest(page);
     await resetLongest(page);
-    const drag = await dragTimes(page);
-    record('10-minute WAV: drag of Start, each change to the chart on screen, median (ms)',
-      drag.median);
-    record('10-minute WAV: the same, 95th percentile (ms)', drag.p95);
-    record('10-minute WAV: the same, changes / charts drawn', `${drag.changes}/${drag.drawn}`);
-    const dragged = await longest(page);
-    record('10-minute WAV: longest task during the drag (ms)', dragged);
+    const dragged = await recordDrag(page, '10-minute WAV');
     await resetLongest(page);
     await timed(page, () => page.getByLabel('Rate', { exact: true }).fill('3000'));
     record('10-minute WAV: longest task of the choice and its read, the drag, Rate 3000 (ms)',
@@ -434,13 +440,7 @@ const groups = {
       () => field('Rate').fill('4000'), 'Input two_hours.raw: 28800000 bytes'));
     const changed = await longest(page);
     await resetLongest(page);
-    const drag = await dragTimes(page);
-    record('2-hour WAV: drag of Start, each change to the chart on screen, median (ms)',
-      drag.median);
-    record('2-hour WAV: the same, 95th percentile (ms)', drag.p95);
-    record('2-hour WAV: the same, changes / charts drawn', `${drag.changes}/${drag.drawn}`);
-    const dragged = await longest(page);
-    record('2-hour WAV: longest task during the drag (ms)', dragged);
+    const dragged = await recordDrag(page, '2-hour WAV');
     record('2-hour WAV: longest task of the choice, Fit, Rate 4000 and the drag (ms)',
       Math.max(changed, dragged));
     await page.close();
